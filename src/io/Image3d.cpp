@@ -1,0 +1,265 @@
+#include "io/Image3d.h"
+
+#include "io/JpegCodec.h"
+#include "platform/FileUtils.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+namespace volumira {
+
+namespace {
+
+// Reports at most ten times a second, and not at all during the first tenth of a second.
+class ProgressReporter {
+  public:
+    ProgressReporter(ProgressCallback callback, void* userData, const CancelFlag* cancel)
+        : callback_(callback), userData_(userData), cancel_(cancel), last_(Clock::now()) {}
+
+    // Called before each step with the fraction done after it; true when the caller should stop.
+    bool step(float fractionAfter) {
+        if (callback_) {
+            const auto now = Clock::now();
+            if (now - last_ > std::chrono::milliseconds(100)) {
+                callback_(fractionAfter, userData_);
+                last_ = now;
+            }
+        }
+        return cancel_ && cancel_->load(std::memory_order_relaxed);
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    ProgressCallback callback_;
+    void* userData_;
+    const CancelFlag* cancel_;
+    Clock::time_point last_;
+};
+
+void validateGeometry(int nx, int ny, int nz, float spacing) {
+    const bool positive = nx > 0 && ny > 0 && nz > 0;
+    // The slice size is kept as a 32-bit value and slice offsets are 32-bit file positions.
+    if (!positive || static_cast<long long>(nx) * ny > std::numeric_limits<std::int32_t>::max() ||
+        static_cast<long long>(nx) * ny * nz > (1LL << 40) || !(spacing > 0.0f) || !std::isfinite(spacing))
+        throw std::invalid_argument("Invalid volume dimensions.");
+}
+
+// x slices decoded per batch before they are scattered into the volume: writing runs of
+// consecutive x keeps the scatter within cache lines instead of touching one byte per line.
+constexpr int kSliceBatch = 16;
+
+} // namespace
+
+Image3d::Image3d() = default;
+
+Image3d::Image3d(int nx, int ny, int nz, float spacing) {
+    setGeometry(nx, ny, nz, spacing);
+    std::memset(voxels_.get(), 0, count_);
+    loaded_ = true;
+}
+
+Image3d::~Image3d() = default;
+Image3d::Image3d(Image3d&&) noexcept = default;
+Image3d& Image3d::operator=(Image3d&&) noexcept = default;
+
+void Image3d::setGeometry(int nx, int ny, int nz, float spacing) {
+    validateGeometry(nx, ny, nz, spacing);
+    nx_ = nx;
+    ny_ = ny;
+    nz_ = nz;
+    sliceSize_ = nx * ny;
+    spacing_ = spacing;
+    count_ = static_cast<std::size_t>(nx) * ny * nz;
+    // Every reader overwrites all voxels, so the buffer is left uninitialised and reused when it fits.
+    if (capacity_ < count_ || !voxels_) {
+        voxels_.reset();
+        voxels_ = std::make_unique_for_overwrite<std::uint8_t[]>(count_);
+        capacity_ = count_;
+    }
+}
+
+void Image3d::clear() {
+    voxels_.reset();
+    count_ = capacity_ = 0;
+    loaded_ = false;
+}
+
+int Image3d::dimension(int axis) const {
+    switch (axis) {
+    case 0:
+        return nx_;
+    case 1:
+        return ny_;
+    case 2:
+        return nz_;
+    default:
+        throw std::invalid_argument("Invalid axis.");
+    }
+}
+
+std::uint8_t Image3d::valueAt(double x, double y, double z) const {
+    if (!loaded_) return 0;
+    // Divide per axis in double precision: multiplying by a rounded reciprocal lands just below
+    // whole grid positions and would return the previous voxel.
+    const double fx = std::floor(x / spacing_), fy = std::floor(y / spacing_), fz = std::floor(z / spacing_);
+    if (!(fx >= 0 && fx < nx_ && fy >= 0 && fy < ny_ && fz >= 0 && fz < nz_)) return 0;
+    const auto index = static_cast<std::size_t>(fx) + static_cast<std::size_t>(fy) * nx_ +
+                       static_cast<std::size_t>(fz) * static_cast<std::size_t>(sliceSize_);
+    return voxels_[index];
+}
+
+bool Image3d::readRaw(const std::string& path, int nx, int ny, int nz, float spacing,
+                      ProgressCallback callback, void* userData, const CancelFlag* cancel) {
+    try {
+        loaded_ = false;
+        setGeometry(nx, ny, nz, spacing);
+        UniqueFile file = openFile(path, "rb");
+        if (!file) throw std::runtime_error("Could not open image file.");
+        ProgressReporter progress(callback, userData, cancel);
+        const std::size_t slice = static_cast<std::size_t>(sliceSize_);
+        for (int z = 0; z < nz_; z += 8) {
+            const int slices = std::min(8, nz_ - z);
+            if (progress.step(static_cast<float>(z + slices) / static_cast<float>(nz_))) {
+                clear();
+                return false;
+            }
+            const std::size_t bytes = slices * slice;
+            if (std::fread(voxels_.get() + z * slice, 1, bytes, file.get()) != bytes)
+                throw std::runtime_error("Could not read image file.");
+        }
+        loaded_ = true;
+        return true;
+    } catch (...) {
+        loaded_ = false;
+        return false;
+    }
+}
+
+bool Image3d::writeRaw(const std::string& path, ProgressCallback callback, void* userData,
+                       const CancelFlag* cancel) const {
+    if (!loaded_) throw std::runtime_error("The volume holds no data to write.");
+    UniqueFile file = openFile(path, "wb");
+    if (!file)
+        throw std::runtime_error("Could not create image file for writing: " + path + "." +
+                                 "Please make sure this path exists and you have write permissions.");
+    const auto failed = [&] {
+        return std::runtime_error("Could write image file at: " + path + "." + "Please make sure you have " +
+                                  std::to_string(count_ / 1048576) + " MB of free space.");
+    };
+    ProgressReporter progress(callback, userData, cancel);
+    const std::size_t slice = static_cast<std::size_t>(sliceSize_);
+    for (int z = 0; z < nz_; z += 2) {
+        const int slices = std::min(2, nz_ - z);
+        if (progress.step(static_cast<float>(z + slices) / static_cast<float>(nz_))) {
+            file.reset();
+            deleteFile(path);
+            return false;
+        }
+        const std::size_t bytes = slices * slice;
+        if (std::fwrite(voxels_.get() + z * slice, 1, bytes, file.get()) != bytes) {
+            file.reset();
+            deleteFile(path);
+            throw failed();
+        }
+    }
+    // A full disk may only show when the last buffer is flushed.
+    if (std::fclose(file.release()) != 0) {
+        deleteFile(path);
+        throw failed();
+    }
+    return true;
+}
+
+bool Image3d::readCompressed(const std::string& path, int nx, int ny, int nz, float spacing,
+                             ProgressCallback callback, void* userData, const CancelFlag* cancel) {
+    loaded_ = false;
+    setGeometry(nx, ny, nz, spacing);
+    UniqueFile file = openFile(path, "rb");
+    if (!file) throw std::runtime_error("Could not open compressed atlas file " + path);
+    const std::string readError = "Error reading from compressed atlas file " + path;
+
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(nx_) * 4);
+    if (std::fread(table.data(), 1, table.size(), file.get()) != table.size())
+        throw std::runtime_error(readError);
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) throw std::runtime_error(readError);
+    const long fileSize = std::ftell(file.get());
+    if (fileSize < 0) throw std::runtime_error(readError);
+
+    const std::size_t planeSize = static_cast<std::size_t>(ny_) * nz_;
+    std::vector<std::uint8_t> batch(planeSize * kSliceBatch);
+    ProgressReporter progress(callback, userData, cancel);
+    std::uint8_t* voxels = voxels_.get();
+    const std::size_t nxStride = static_cast<std::size_t>(nx_);
+    for (int first = 0; first < nx_; first += kSliceBatch) {
+        const int count = std::min(kSliceBatch, nx_ - first);
+        for (int b = 0; b < count; ++b) {
+            const int i = first + b;
+            if (progress.step(static_cast<float>(i + 1) / static_cast<float>(nx_))) {
+                clear();
+                return false;
+            }
+            const std::uint8_t* entry = table.data() + static_cast<std::size_t>(i) * 4;
+            const auto offset = static_cast<std::int32_t>(entry[0] | entry[1] << 8 | entry[2] << 16 |
+                                                          static_cast<std::uint32_t>(entry[3]) << 24);
+            if (offset < 0 || offset >= fileSize)
+                throw std::runtime_error("Unexpected data while reading from compressed atlas file " + path);
+            if (std::fseek(file.get(), offset, SEEK_SET) != 0) throw std::runtime_error(readError);
+            decodeGrayJpeg(file.get(), batch.data() + b * planeSize, ny_, nz_);
+        }
+        // Pixel (row r, column c) of slice i is voxel (i, c, r).
+        for (int r = 0; r < nz_; ++r) {
+            for (int c = 0; c < ny_; ++c) {
+                const std::size_t k = static_cast<std::size_t>(r) * ny_ + c;
+                std::uint8_t* out = voxels + first + c * nxStride + r * static_cast<std::size_t>(sliceSize_);
+                const std::uint8_t* in = batch.data() + k;
+                for (int b = 0; b < count; ++b)
+                    out[b] = in[b * planeSize];
+            }
+        }
+    }
+    loaded_ = true;
+    return true;
+}
+
+bool Image3d::writeCompressed(const std::string& path) const {
+    if (!loaded_) throw std::runtime_error("The volume holds no data to write.");
+    UniqueFile file = openFile(path, "wb");
+    if (!file) return false;
+    try {
+        const auto writeTable = [&](const std::vector<std::uint8_t>& table) {
+            if (std::fwrite(table.data(), 1, table.size(), file.get()) != table.size())
+                throw std::runtime_error("File could not be written.");
+        };
+        std::vector<std::uint8_t> table(static_cast<std::size_t>(nx_) * 4, 0);
+        writeTable(table);
+        std::vector<std::uint8_t> plane(static_cast<std::size_t>(ny_) * nz_);
+        for (int i = 0; i < nx_; ++i) {
+            for (int r = 0; r < nz_; ++r)
+                for (int c = 0; c < ny_; ++c)
+                    plane[static_cast<std::size_t>(r) * ny_ + c] =
+                        voxels_[i + static_cast<std::size_t>(c) * nx_ +
+                                static_cast<std::size_t>(r) * sliceSize_];
+            const long offset = std::ftell(file.get());
+            if (offset < 0 || offset > std::numeric_limits<std::int32_t>::max())
+                throw std::runtime_error("File could not be written.");
+            const auto v = static_cast<std::uint32_t>(offset);
+            for (int byte = 0; byte < 4; ++byte)
+                table[static_cast<std::size_t>(i) * 4 + byte] = static_cast<std::uint8_t>(v >> (8 * byte));
+            encodeGrayJpeg(file.get(), plane.data(), ny_, nz_);
+        }
+        if (std::fseek(file.get(), 0, SEEK_SET) != 0) throw std::runtime_error("File seek failed.");
+        writeTable(table);
+        if (std::fclose(file.release()) != 0) throw std::runtime_error("File could not be written.");
+        return true;
+    } catch (...) {
+        file.reset();
+        deleteFile(path);
+        throw;
+    }
+}
+
+} // namespace volumira
