@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <jpeglib.h>
+#include <jerror.h>
 #include <stdexcept>
 #include <string>
 #include <vector>

@@ -1,0 +1,260 @@
+#include "io/Image3d.h"
+#include "platform/FileUtils.h"
+#include "support/TempDir.h"
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace volumira;
+
+namespace {
+
+// A smooth volume with a distinct value at every voxel of a small grid, so misplaced voxels show.
+Image3d patterned(int nx, int ny, int nz, float spacing, bool smooth) {
+    Image3d image(nx, ny, nz, spacing);
+    std::uint8_t* v = image.data();
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x)
+                v[x + y * nx + z * nx * ny] =
+                    smooth ? static_cast<std::uint8_t>(128 +
+                                                       100 * std::sin(x * 0.3) * std::cos(y * 0.2 + z * 0.15))
+                           : static_cast<std::uint8_t>(x * 7 + y * 13 + z * 31);
+    return image;
+}
+
+std::string errorOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+std::int32_t tableEntry(const std::string& bytes, int i) {
+    std::int32_t v;
+    std::memcpy(&v, bytes.data() + i * 4, 4);
+    return v;
+}
+
+std::string withTableEntry(std::string bytes, int i, std::int32_t value) {
+    std::memcpy(bytes.data() + i * 4, &value, 4);
+    return bytes;
+}
+
+} // namespace
+
+TEST(Image3d, ConstructionAndAccessors) {
+    Image3d empty;
+    EXPECT_FALSE(empty.isLoaded());
+    EXPECT_EQ(empty.valueAt(0, 0, 0), 0);
+    Image3d image(3, 4, 5, 25.0f);
+    EXPECT_TRUE(image.isLoaded());
+    EXPECT_EQ(image.dimension(0), 3);
+    EXPECT_EQ(image.dimension(1), 4);
+    EXPECT_EQ(image.dimension(2), 5);
+    EXPECT_EQ(image.sliceSize(), 12);
+    EXPECT_EQ(image.spacing(), 25.0f);
+    for (std::size_t i = 0; i < image.voxelCount(); ++i)
+        EXPECT_EQ(image.data()[i], 0);
+    EXPECT_THROW(image.dimension(3), std::invalid_argument);
+    EXPECT_THROW(image.dimension(-1), std::invalid_argument);
+    EXPECT_THROW(Image3d(0, 4, 5, 25.0f), std::invalid_argument);
+    EXPECT_THROW(Image3d(3, -4, 5, 25.0f), std::invalid_argument);
+    EXPECT_THROW(Image3d(3, 4, 5, 0.0f), std::invalid_argument);
+}
+
+TEST(Image3d, ValueAtReturnsTheVoxelContainingThePoint) {
+    for (const float spacing : {100.0f, 25.0f}) {
+        const Image3d image = patterned(133, 81, 115, spacing, false);
+        const std::uint8_t* v = image.data();
+        const auto at = [&](int x, int y, int z) { return v[x + y * 133 + z * 133 * 81]; };
+        const struct {
+            int x, y, z;
+        } points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {66, 40, 57}, {132, 80, 114}, {7, 3, 99}};
+        for (const auto& p : points) {
+            EXPECT_EQ(image.valueAt(p.x * spacing, p.y * spacing, p.z * spacing), at(p.x, p.y, p.z))
+                << "grid point " << p.x << "," << p.y << "," << p.z << " at " << spacing;
+            const double inside = spacing * 0.999;
+            EXPECT_EQ(image.valueAt(p.x * spacing + inside, p.y * spacing + inside, p.z * spacing + inside),
+                      at(p.x, p.y, p.z));
+        }
+        const double outside[][3] = {{-1, 0, 0},           {133 * spacing, 0, 0},
+                                     {0, 81 * spacing, 0}, {0, 0, 115 * spacing},
+                                     {NAN, 0, 0},          {1e300, 0, 0}};
+        for (const auto& p : outside)
+            EXPECT_EQ(image.valueAt(p[0], p[1], p[2]), 0) << p[0] << "," << p[1] << "," << p[2];
+    }
+}
+
+TEST(Image3d, RawVolumesRoundTripInChunks) {
+    test::TempDir dir;
+    // 115 slices: fourteen chunks of eight and a last one of three.
+    const Image3d original = patterned(9, 7, 115, 100.0f, false);
+    ASSERT_TRUE(original.writeRaw(dir.file("raw")));
+    EXPECT_EQ(test::readBytes(dir.file("raw")).size(), original.voxelCount());
+    Image3d read;
+    ASSERT_TRUE(read.readRaw(dir.file("raw"), 9, 7, 115, 100.0f));
+    EXPECT_TRUE(read.isLoaded());
+    EXPECT_EQ(read.spacing(), 100.0f);
+    EXPECT_EQ(std::memcmp(read.data(), original.data(), original.voxelCount()), 0);
+}
+
+TEST(Image3d, RawReadFailuresLeaveTheVolumeNotLoaded) {
+    test::TempDir dir;
+    const Image3d original = patterned(9, 7, 5, 100.0f, false);
+    ASSERT_TRUE(original.writeRaw(dir.file("raw")));
+    const std::string bytes = test::readBytes(dir.file("raw"));
+    test::writeBytes(dir.file("short"), bytes.substr(0, bytes.size() - 1));
+    const struct {
+        const char* name;
+        std::string path;
+        int nx, ny, nz;
+    } cases[] = {{"missing file", dir.file("missing"), 9, 7, 5},
+                 {"file one byte short", dir.file("short"), 9, 7, 5},
+                 {"bigger than the file", dir.file("raw"), 9, 7, 6},
+                 {"invalid dimensions", dir.file("raw"), 9, 0, 5}};
+    for (const auto& c : cases) {
+        Image3d image;
+        ASSERT_TRUE(image.readRaw(dir.file("raw"), 9, 7, 5, 100.0f));
+        EXPECT_FALSE(image.readRaw(c.path, c.nx, c.ny, c.nz, 100.0f)) << c.name;
+        EXPECT_FALSE(image.isLoaded()) << c.name;
+        EXPECT_EQ(image.valueAt(0, 0, 0), 0) << c.name;
+    }
+}
+
+TEST(Image3d, CancelStopsReadsAndWritesAndRemovesThePartialFile) {
+    test::TempDir dir;
+    const Image3d original = patterned(9, 7, 20, 100.0f, false);
+    ASSERT_TRUE(original.writeRaw(dir.file("raw")));
+    ASSERT_TRUE(original.writeCompressed(dir.file("comp")));
+    CancelFlag cancel{true};
+
+    EXPECT_FALSE(original.writeRaw(dir.file("cancelled"), nullptr, nullptr, &cancel));
+    EXPECT_FALSE(fileExists(dir.file("cancelled")));
+
+    Image3d raw;
+    EXPECT_FALSE(raw.readRaw(dir.file("raw"), 9, 7, 20, 100.0f, nullptr, nullptr, &cancel));
+    EXPECT_FALSE(raw.isLoaded());
+    EXPECT_EQ(raw.data(), nullptr) << "a cancelled raw read empties the voxels";
+
+    Image3d compressed;
+    EXPECT_FALSE(compressed.readCompressed(dir.file("comp"), 9, 7, 20, 100.0f, nullptr, nullptr, &cancel));
+    EXPECT_FALSE(compressed.isLoaded());
+
+    CancelFlag goOn{false};
+    EXPECT_TRUE(compressed.readCompressed(dir.file("comp"), 9, 7, 20, 100.0f, nullptr, nullptr, &goOn));
+}
+
+TEST(Image3d, RawWriteFailuresNameThePathAndDeleteTheFile) {
+    test::TempDir dir;
+    const Image3d image = patterned(100, 100, 10, 100.0f, false);
+    EXPECT_EQ(errorOf([&] { image.writeRaw(dir.file("no/such/dir/raw")); }),
+              "Could not create image file for writing: " + dir.file("no/such/dir/raw") +
+                  ".Please make sure this path exists and you have write permissions.");
+
+    // A file size limit makes the write fail the way a full disk would.
+    const std::string path = dir.file("big");
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 5000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::string error = errorOf([&] { image.writeRaw(path); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(error, "Could write image file at: " + path + ".Please make sure you have 0 MB of free space.");
+    EXPECT_FALSE(fileExists(path));
+}
+
+TEST(Image3d, SliceCompressedVolumesRoundTripWithAnOffsetTable) {
+    test::TempDir dir;
+    // More x slices than one decoding batch, and a last batch that is not full.
+    const int nx = 37, ny = 24, nz = 17;
+    const Image3d original = patterned(nx, ny, nz, 25.0f, true);
+    ASSERT_TRUE(original.writeCompressed(dir.file("vol.comp")));
+    const std::string bytes = test::readBytes(dir.file("vol.comp"));
+    EXPECT_EQ(tableEntry(bytes, 0), nx * 4);
+    for (int i = 1; i < nx; ++i)
+        EXPECT_GT(tableEntry(bytes, i), tableEntry(bytes, i - 1));
+    // Each slice is a JPEG stream: it starts with the start-of-image marker.
+    for (int i = 0; i < nx; ++i) {
+        EXPECT_EQ(static_cast<std::uint8_t>(bytes[tableEntry(bytes, i)]), 0xFF);
+        EXPECT_EQ(static_cast<std::uint8_t>(bytes[tableEntry(bytes, i) + 1]), 0xD8);
+    }
+
+    Image3d read;
+    ASSERT_TRUE(read.readCompressed(dir.file("vol.comp"), nx, ny, nz, 25.0f));
+    EXPECT_TRUE(read.isLoaded());
+    int worst = 0;
+    for (std::size_t i = 0; i < original.voxelCount(); ++i)
+        worst = std::max(worst, std::abs(read.data()[i] - original.data()[i]));
+    EXPECT_LE(worst, 12) << "JPEG at quality 80 stays close on a smooth volume";
+
+    // A volume with a sharp feature in one slice shows that slices land on their own x.
+    Image3d marked(nx, ny, nz, 25.0f);
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            marked.data()[20 + y * nx + z * nx * ny] = 255;
+    ASSERT_TRUE(marked.writeCompressed(dir.file("marked.comp")));
+    ASSERT_TRUE(read.readCompressed(dir.file("marked.comp"), nx, ny, nz, 25.0f));
+    for (int x = 0; x < nx; ++x)
+        EXPECT_NEAR(read.valueAt(x * 25.0, 300, 200), x == 20 ? 255 : 0, 4) << x;
+}
+
+TEST(Image3d, BrokenSliceCompressedFilesAreRefused) {
+    test::TempDir dir;
+    const int nx = 6, ny = 16, nz = 8;
+    const Image3d original = patterned(nx, ny, nz, 25.0f, true);
+    ASSERT_TRUE(original.writeCompressed(dir.file("good")));
+    const std::string good = test::readBytes(dir.file("good"));
+    const auto size = static_cast<std::int32_t>(good.size());
+    const std::string name = dir.file("bad");
+    const std::string unexpected = "Unexpected data while reading from compressed atlas file " + name;
+    const std::string readError = "Error reading from compressed atlas file " + name;
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string error; // "" means: libjpeg's own message, whatever it says
+    } cases[] = {
+        {"entry equal to the file size", withTableEntry(good, 3, size), unexpected},
+        {"entry past the end", withTableEntry(good, 5, size + 1000), unexpected},
+        {"negative entry", withTableEntry(good, 0, -4), unexpected},
+        {"table cut short", good.substr(0, nx * 4 - 1), readError},
+        {"empty file", "", readError},
+        {"last slice cut short", good.substr(0, good.size() - 40), ""},
+        {"entry pointing into the table", withTableEntry(good, 2, 0), ""},
+        {"entry pointing into the middle of a slice", withTableEntry(good, 1, tableEntry(good, 1) + 7), ""},
+    };
+    for (const auto& c : cases) {
+        test::writeBytes(name, c.bytes);
+        Image3d image;
+        const std::string error = errorOf([&] { image.readCompressed(name, nx, ny, nz, 25.0f); });
+        if (c.error.empty())
+            EXPECT_NE(error, "") << c.what;
+        else
+            EXPECT_EQ(error, c.error) << c.what;
+        EXPECT_FALSE(image.isLoaded()) << c.what;
+    }
+    Image3d image;
+    EXPECT_EQ(errorOf([&] { image.readCompressed(dir.file("missing"), nx, ny, nz, 25.0f); }),
+              "Could not open compressed atlas file " + dir.file("missing"));
+    EXPECT_EQ(errorOf([&] { image.readCompressed(dir.file("good"), nx, ny + 1, nz, 25.0f); }),
+              "Unexpected image size.");
+}
+
+TEST(Image3d, CompressedWriteToAnUncreatableFileReturnsFalse) {
+    test::TempDir dir;
+    const Image3d image = patterned(4, 8, 8, 25.0f, true);
+    EXPECT_FALSE(image.writeCompressed(dir.file("no/such/dir/x.comp")));
+    EXPECT_THROW(Image3d().writeCompressed(dir.file("empty.comp")), std::runtime_error);
+    EXPECT_FALSE(fileExists(dir.file("empty.comp")));
+}

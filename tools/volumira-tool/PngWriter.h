@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace volumira::tool {
+
+// Writes an 8-bit grayscale PNG; throws a runtime error naming the path when it cannot.
+void writeGrayPng(const std::string& path, const std::uint8_t* pixels, int width, int height);
+
+} // namespace volumira::tool

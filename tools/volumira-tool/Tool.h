@@ -1,0 +1,15 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <iosfwd>
+
+namespace volumira::tool {
+
+// Runs the command line as given; returns the process exit status. Results go to `out`,
+// errors to `err` as "volumira-tool: error: <message>".
+int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// Each command group adds its subcommands; they write results to `out`.
+void addVolumeCommands(CLI::App& app, std::ostream& out);
+
+} // namespace volumira::tool

@@ -1,0 +1,7 @@
+#include "volumira-tool/Tool.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    return volumira::tool::runTool(argc, argv, std::cout, std::cerr);
+}
