@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -96,9 +96,26 @@ void encodeGrayJpeg(std::FILE* file, const std::uint8_t* pixels, int width, int 
     jpeg_destroy_compress(&codec);
 }
 
-void decodeGrayJpeg(std::FILE* file, std::uint8_t* destination, int width, int height) {
+namespace {
+
+void useMemorySource(j_decompress_ptr codec, jpeg_source_mgr& source, const std::uint8_t* bytes,
+                     std::size_t length) {
+    source.init_source = initSource;
+    source.fill_input_buffer = fillInputBuffer;
+    source.skip_input_data = skipInputData;
+    source.resync_to_restart = jpeg_resync_to_restart;
+    source.term_source = termSource;
+    source.next_input_byte = bytes;
+    source.bytes_in_buffer = length;
+    codec->src = &source;
+}
+
+// One grey decoder for both sources: a stdio file, or a memory block when file is null.
+void decodeGray(std::FILE* file, const std::uint8_t* bytes, std::size_t length, std::uint8_t* destination,
+                int width, int height) {
     jpeg_decompress_struct codec;
     ErrorManager errors;
+    jpeg_source_mgr source;
     codec.err = installErrorManager(errors);
     const char* mismatch = nullptr;
     if (setjmp(errors.jump)) {
@@ -106,8 +123,19 @@ void decodeGrayJpeg(std::FILE* file, std::uint8_t* destination, int width, int h
         throw std::runtime_error(errors.message);
     }
     jpeg_create_decompress(&codec);
-    jpeg_stdio_src(&codec, file);
+    if (file)
+        jpeg_stdio_src(&codec, file);
+    else
+        useMemorySource(&codec, source, bytes, length);
     jpeg_read_header(&codec, TRUE);
+    // A one-component image whose sides are whole 8 x 8 blocks can take the inverse DCT's output
+    // directly, skipping the decoder's final row copy; the pixels are the same.
+    const bool wholeBlocks = codec.num_components == 1 && codec.jpeg_color_space == JCS_GRAYSCALE &&
+                             codec.comp_info[0].h_samp_factor == 1 && codec.comp_info[0].v_samp_factor == 1 &&
+                             codec.image_width == static_cast<JDIMENSION>(width) &&
+                             codec.image_height == static_cast<JDIMENSION>(height) && width % DCTSIZE == 0 &&
+                             height % DCTSIZE == 0;
+    codec.raw_data_out = wholeBlocks ? TRUE : FALSE;
     jpeg_start_decompress(&codec);
     if (codec.output_components != 1 || codec.out_color_space != JCS_GRAYSCALE)
         mismatch = "Unexpected image format.";
@@ -120,15 +148,32 @@ void decodeGrayJpeg(std::FILE* file, std::uint8_t* destination, int width, int h
     }
     // Decode straight into the destination rows, as many as the decoder offers per call.
     JSAMPROW rows[16];
+    JSAMPARRAY planes[1] = {rows};
     while (codec.output_scanline < codec.output_height) {
         const JDIMENSION first = codec.output_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(16, codec.output_height - first);
+        const JDIMENSION count =
+            wholeBlocks ? DCTSIZE : std::min<JDIMENSION>(16, codec.output_height - first);
         for (JDIMENSION r = 0; r < count; ++r)
             rows[r] = destination + static_cast<std::size_t>(first + r) * width;
-        jpeg_read_scanlines(&codec, rows, count);
+        if (wholeBlocks)
+            jpeg_read_raw_data(&codec, planes, DCTSIZE);
+        else
+            jpeg_read_scanlines(&codec, rows, count);
     }
     jpeg_finish_decompress(&codec);
     jpeg_destroy_decompress(&codec);
+}
+
+} // namespace
+
+void decodeGrayJpeg(std::FILE* file, std::uint8_t* destination, int width, int height) {
+    decodeGray(file, nullptr, 0, destination, width, height);
+}
+
+void decodeGrayJpeg(const std::uint8_t* bytes, std::size_t length, std::uint8_t* destination, int width,
+                    int height) {
+    if (!bytes || length == 0) throw std::runtime_error("Empty JPEG data.");
+    decodeGray(nullptr, bytes, length, destination, width, height);
 }
 
 bool decodeJpegToBgra(const std::uint8_t* bytes, std::size_t length, BgraImage& image) {
@@ -143,14 +188,7 @@ bool decodeJpegToBgra(const std::uint8_t* bytes, std::size_t length, BgraImage& 
         throw std::runtime_error(errors.message);
     }
     jpeg_create_decompress(&codec);
-    source.init_source = initSource;
-    source.fill_input_buffer = fillInputBuffer;
-    source.skip_input_data = skipInputData;
-    source.resync_to_restart = jpeg_resync_to_restart;
-    source.term_source = termSource;
-    source.next_input_byte = bytes;
-    source.bytes_in_buffer = length;
-    codec.src = &source;
+    useMemorySource(&codec, source, bytes, length);
     jpeg_read_header(&codec, TRUE);
     if (codec.num_components != 3 || codec.out_color_space != JCS_RGB)
         mismatch = "Unexpected image format.";

@@ -21,6 +21,9 @@ void encodeGrayJpeg(std::FILE* file, const std::uint8_t* pixels, int width, int 
 // Decodes one grayscale JPEG from the file's position into width * height bytes. The stored
 // size must match exactly. Corrupt or truncated data is an error, never a partial image.
 void decodeGrayJpeg(std::FILE* file, std::uint8_t* destination, int width, int height);
+// The same from a memory block; never reads outside it.
+void decodeGrayJpeg(const std::uint8_t* bytes, std::size_t length, std::uint8_t* destination, int width,
+                    int height);
 
 // Decodes colour JPEG bytes as B, G, R, 255 pixels. False at once for null bytes or zero length;
 // throws on corrupt, truncated or non-colour data. Never reads outside the given block.
