@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build needs. Pass --fuzz to add clang for the fuzz targets.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config
+  zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev
+  libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
+[[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${packages[@]}"
