@@ -110,6 +110,23 @@ void useMemorySource(j_decompress_ptr codec, jpeg_source_mgr& source, const std:
     codec->src = &source;
 }
 
+// Decodes straight into the caller's rows (stride bytes apart), as many as the decoder offers per
+// call; rawBlocks takes whole 8-row block rows of the inverse DCT's output instead.
+void readAllRows(jpeg_decompress_struct& codec, std::uint8_t* base, std::size_t stride, bool rawBlocks) {
+    JSAMPROW rows[16];
+    JSAMPARRAY planes[1] = {rows};
+    while (codec.output_scanline < codec.output_height) {
+        const JDIMENSION first = codec.output_scanline;
+        const JDIMENSION count = rawBlocks ? DCTSIZE : std::min<JDIMENSION>(16, codec.output_height - first);
+        for (JDIMENSION r = 0; r < count; ++r)
+            rows[r] = base + (first + r) * stride;
+        if (rawBlocks)
+            jpeg_read_raw_data(&codec, planes, DCTSIZE);
+        else
+            jpeg_read_scanlines(&codec, rows, count);
+    }
+}
+
 // One grey decoder for both sources: a stdio file, or a memory block when file is null.
 void decodeGray(std::FILE* file, const std::uint8_t* bytes, std::size_t length, std::uint8_t* destination,
                 int width, int height) {
@@ -146,20 +163,7 @@ void decodeGray(std::FILE* file, const std::uint8_t* bytes, std::size_t length, 
         jpeg_destroy_decompress(&codec);
         throw std::runtime_error(mismatch);
     }
-    // Decode straight into the destination rows, as many as the decoder offers per call.
-    JSAMPROW rows[16];
-    JSAMPARRAY planes[1] = {rows};
-    while (codec.output_scanline < codec.output_height) {
-        const JDIMENSION first = codec.output_scanline;
-        const JDIMENSION count =
-            wholeBlocks ? DCTSIZE : std::min<JDIMENSION>(16, codec.output_height - first);
-        for (JDIMENSION r = 0; r < count; ++r)
-            rows[r] = destination + static_cast<std::size_t>(first + r) * width;
-        if (wholeBlocks)
-            jpeg_read_raw_data(&codec, planes, DCTSIZE);
-        else
-            jpeg_read_scanlines(&codec, rows, count);
-    }
+    readAllRows(codec, destination, static_cast<std::size_t>(width), wholeBlocks);
     jpeg_finish_decompress(&codec);
     jpeg_destroy_decompress(&codec);
 }
@@ -210,15 +214,7 @@ bool decodeJpegToBgra(const std::uint8_t* bytes, std::size_t length, BgraImage& 
         jpeg_destroy_decompress(&codec);
         throw;
     }
-    const std::size_t stride = static_cast<std::size_t>(codec.output_width) * 4;
-    JSAMPROW rows[16];
-    while (codec.output_scanline < codec.output_height) {
-        const JDIMENSION first = codec.output_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(16, codec.output_height - first);
-        for (JDIMENSION r = 0; r < count; ++r)
-            rows[r] = pixels + (first + r) * stride;
-        jpeg_read_scanlines(&codec, rows, count);
-    }
+    readAllRows(codec, pixels, static_cast<std::size_t>(codec.output_width) * 4, false);
     jpeg_finish_decompress(&codec);
     jpeg_destroy_decompress(&codec);
     return true;

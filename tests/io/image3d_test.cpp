@@ -1,5 +1,6 @@
 #include "io/Image3d.h"
 #include "platform/FileUtils.h"
+#include "support/ErrorText.h"
 #include "support/TempDir.h"
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace volumira;
+using volumira::test::errorOf;
 
 namespace {
 
@@ -27,15 +29,6 @@ Image3d patterned(int nx, int ny, int nz, float spacing, bool smooth) {
                                                        100 * std::sin(x * 0.3) * std::cos(y * 0.2 + z * 0.15))
                            : static_cast<std::uint8_t>(x * 7 + y * 13 + z * 31);
     return image;
-}
-
-std::string errorOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
 }
 
 std::int32_t tableEntry(const std::string& bytes, int i) {

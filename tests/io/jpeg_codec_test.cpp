@@ -186,3 +186,34 @@ TEST(JpegCodec, ColourDecodeOfTruncatedOrWrongDataFailsInsideTheBlock) {
     EXPECT_EQ(decodeError(encodeInMemory(8, 8, 1, gradient(8, 8)), image), "Unexpected image format.");
     EXPECT_NE(decodeError(std::vector<std::uint8_t>(64, 0), image), "");
 }
+
+TEST(JpegCodec, GrayDecodeGivesExactlyLibjpegsOwnPixels) {
+    // Whole 8 x 8 blocks take the decoder's direct block output; other sizes go row by row. Both
+    // must give the very pixels libjpeg's plain row-by-row decode gives.
+    for (const auto& [width, height] :
+         {std::pair{64, 48}, std::pair{61, 45}, std::pair{8, 8}, std::pair{9, 17}}) {
+        std::vector<std::uint8_t> grey = gradient(width, height);
+        for (std::size_t i = 0; i < grey.size(); i += 7)
+            grey[i] = static_cast<std::uint8_t>(grey[i] * 37);
+        const auto bytes = encodeInMemory(width, height, 1, grey);
+
+        jpeg_decompress_struct codec;
+        jpeg_error_mgr errors;
+        codec.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&codec);
+        jpeg_mem_src(&codec, bytes.data(), bytes.size());
+        jpeg_read_header(&codec, TRUE);
+        jpeg_start_decompress(&codec);
+        std::vector<std::uint8_t> reference(static_cast<std::size_t>(width) * height);
+        while (codec.output_scanline < codec.output_height) {
+            JSAMPROW row = reference.data() + codec.output_scanline * width;
+            jpeg_read_scanlines(&codec, &row, 1);
+        }
+        jpeg_finish_decompress(&codec);
+        jpeg_destroy_decompress(&codec);
+
+        std::vector<std::uint8_t> ours(reference.size());
+        decodeGrayJpeg(bytes.data(), bytes.size(), ours.data(), width, height);
+        EXPECT_EQ(ours, reference) << width << " x " << height;
+    }
+}

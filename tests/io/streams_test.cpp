@@ -1,5 +1,6 @@
 #include "io/FileStream.h"
 #include "io/MemoryStream.h"
+#include "support/ErrorText.h"
 #include "support/TempDir.h"
 
 #include <functional>
@@ -7,20 +8,9 @@
 #include <stdexcept>
 
 using namespace volumira;
+using volumira::test::errorOf;
 
-namespace {
-
-// Runs the operation and returns the runtime error's text, or "" when nothing was thrown.
-std::string errorOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "";
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(MemoryStream, BoundsAreCheckedAgainstTheBufferEnd) {
     const std::string readEnd = "Unexpected end of stream while reading.";
