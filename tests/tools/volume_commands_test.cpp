@@ -96,7 +96,7 @@ TEST(VolumeCommands, SlicesAlongEachAxisHaveTheirPlaneSize) {
     const struct {
         const char* axis;
         int width, height;
-    } cases[] = {{"x", 24, 30}, {"1", 40, 30}, {"z", 40, 24}};
+    } cases[] = {{"x", 30, 24}, {"1", 30, 40}, {"z", 40, 24}};
     for (const auto& c : cases) {
         const std::string png = dir.file(std::string("slice-") + c.axis + ".png");
         const Result r = run(with({"volume", "slice", comp, "--axis", c.axis, "--index", "5", "--out", png}));

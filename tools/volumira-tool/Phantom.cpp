@@ -35,7 +35,7 @@ Image3d makePhantom(int nx, int ny, int nz, float spacing) {
                 const double dx = (x - cx) / rx;
                 // Taper towards the back and the bottom, like a cerebrum above a narrower brain stem.
                 const double taper = 1.0 + 0.35 * std::max(0.0, dx) * std::max(0.0, -dy);
-                const double r = std::sqrt(dx * dx + dy * dy * taper + dz * dz) + (dy < 0 ? groove : 0.0);
+                const double r = std::sqrt(dx * dx + dy * dy * taper + dz * dz) + groove * std::max(0.0, -dy);
                 double value = 0.0;
                 if (r < 1.0) {
                     const double depth = 1.0 - r;

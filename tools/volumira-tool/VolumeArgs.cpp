@@ -119,14 +119,16 @@ Slice extractSlice(const Image3d& image, int axis, int index) {
     const auto at = [&](int x, int y, int z) {
         return v[x + static_cast<std::size_t>(y) * nx + static_cast<std::size_t>(z) * nx * ny];
     };
+    // Anatomical orientation: dorsal up in coronal and sagittal views, anterior up in horizontal
+    // ones, left-right across coronal and horizontal views.
     Slice slice;
-    slice.width = axis == 0 ? ny : nx;
-    slice.height = axis == 2 ? ny : nz;
+    slice.width = axis == 2 ? nx : nz;
+    slice.height = axis == 1 ? nx : ny;
     slice.pixels.resize(static_cast<std::size_t>(slice.width) * slice.height);
     for (int r = 0; r < slice.height; ++r)
         for (int c = 0; c < slice.width; ++c)
-            slice.pixels[static_cast<std::size_t>(r) * slice.width + c] = axis == 0   ? at(index, c, r)
-                                                                          : axis == 1 ? at(c, index, r)
+            slice.pixels[static_cast<std::size_t>(r) * slice.width + c] = axis == 0   ? at(index, r, c)
+                                                                          : axis == 1 ? at(r, index, c)
                                                                                       : at(c, r, index);
     return slice;
 }

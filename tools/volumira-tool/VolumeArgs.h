@@ -40,8 +40,8 @@ struct VolumeDifference {
 };
 VolumeDifference compareVolumes(const Image3d& a, const Image3d& b);
 
-// One plane of the volume as a grey image. Axis 0 (x) gives ny columns by nz rows, the layout of a
-// stored slice; axis 1 (y) gives nx by nz; axis 2 (z) gives nx by ny.
+// One plane of the volume as a grey image, the way an anatomist looks at it. Axis 0 (x, coronal)
+// gives nz columns by ny rows; axis 1 (y, horizontal) nz by nx; axis 2 (z, sagittal) nx by ny.
 struct Slice {
     int width = 0, height = 0;
     std::vector<std::uint8_t> pixels;

@@ -76,9 +76,8 @@ void convert(std::ostream& out, const VolumeOptions& o, bool toSliceCompressed) 
     const Image3d image = loadVolume(o.input, from);
     saveVolume(image, o.output, toSliceCompressed);
     const auto inSize = std::filesystem::file_size(o.input), outSize = std::filesystem::file_size(o.output);
-    out << "wrote " << o.output << " (" << describeFormat(toSliceCompressed) << ", " << outSize << " bytes, "
-        << std::fixed << std::setprecision(2) << static_cast<double>(inSize) / static_cast<double>(outSize)
-        << "x smaller than the input)\n";
+    out << "wrote " << o.output << " (" << describeFormat(toSliceCompressed) << ", " << outSize
+        << " bytes from " << inSize << ")\n";
 }
 
 void compare(std::ostream& out, const VolumeOptions& o) {
@@ -96,8 +95,12 @@ void compare(std::ostream& out, const VolumeOptions& o) {
         return;
     }
     out << std::fixed << std::setprecision(3) << "max |difference| " << d.maxAbs << ", mean |difference| "
-        << d.meanAbs << ", PSNR " << (std::isfinite(d.psnr) ? std::to_string(d.psnr) + " dB" : "infinite")
-        << ", " << d.differing << " voxels differ\n";
+        << d.meanAbs << ", PSNR ";
+    if (std::isfinite(d.psnr))
+        out << std::setprecision(2) << d.psnr << " dB";
+    else
+        out << "infinite";
+    out << ", " << d.differing << " voxels differ\n";
 }
 
 void phantom(std::ostream& out, const VolumeOptions& o) {
