@@ -10,6 +10,10 @@ int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
                  "volumira-tool"};
     app.require_subcommand(1);
     addVolumeCommands(app, out);
+    addOntologyCommands(app, out);
+    addMeshCommands(app, out);
+    addAtlasCommands(app, out);
+    addSampleDataCommands(app, out);
     // Name a mistyped command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {
         try {

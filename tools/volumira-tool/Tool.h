@@ -11,5 +11,9 @@ int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
 
 // Each command group adds its subcommands; they write results to `out`.
 void addVolumeCommands(CLI::App& app, std::ostream& out);
+void addOntologyCommands(CLI::App& app, std::ostream& out);
+void addMeshCommands(CLI::App& app, std::ostream& out);
+void addAtlasCommands(CLI::App& app, std::ostream& out);
+void addSampleDataCommands(CLI::App& app, std::ostream& out);
 
 } // namespace volumira::tool
