@@ -13,6 +13,13 @@ int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     addOntologyCommands(app, out);
     addMeshCommands(app, out);
     addAtlasCommands(app, out);
+    CLI::App* atlas = nullptr;
+    try {
+        atlas = app.get_subcommand("atlas");
+    } catch (const CLI::Error&) {
+        atlas = app.add_subcommand("atlas", "Check and look at an atlas Data directory");
+    }
+    addAtlasSliceCommand(*atlas, out);
     addSampleDataCommands(app, out);
     // Name a mistyped command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {
