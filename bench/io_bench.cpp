@@ -193,12 +193,11 @@ BENCHMARK(BM_ZlibUncompress)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     std::string dir = (std::filesystem::temp_directory_path() / "volumira-bench").string();
+    std::vector<char*> args(argv, argv + argc);
     if (argc > 1 && argv[1][0] != '-') {
         dir = argv[1];
-        --argc;
-        ++argv;
+        args.erase(args.begin() + 1);
     }
-    std::vector<char*> args(argv, argv + argc);
     // Interleaved repetitions keep slow drifts of the machine from favouring either side.
     std::string repetitions = "--benchmark_repetitions=9";
     std::string interleave = "--benchmark_enable_random_interleaving=true";

@@ -1,0 +1,209 @@
+// Loading the reference atlas from the generated sample data, against the work it cannot avoid:
+//   construction                     goal: under 50 ms
+//   unpack                           vs  reading the archives + decoding every slice + inflating the mapping
+//   loadFullScale                    vs  reading the two raw volumes with one fread each
+// plus the peak memory of a full-scale load, measured in a child process.
+// Usage: atlas_bench [work-dir] [benchmark flags]
+
+#include "atlas/AtlasGrid.h"
+#include "atlas/ReferenceAtlas.h"
+#include "io/CompressedBlock.h"
+#include "io/FileStream.h"
+#include "platform/FileUtils.h"
+#include "sample-data/SampleAtlas.h"
+
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <vector>
+
+using namespace volumira;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string gData, gShared;
+
+std::vector<std::uint8_t> readWhole(const std::string& path) {
+    UniqueFile file = openFile(path, "rb");
+    std::fseek(file.get(), 0, SEEK_END);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::ftell(file.get())));
+    std::fseek(file.get(), 0, SEEK_SET);
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) throw std::runtime_error("read");
+    return bytes;
+}
+
+void clearShared() {
+    for (const char* name : {"Atlas25", "SagittalAtlasMap", "Version"}) deleteFile(gShared + name);
+}
+
+void BM_AtlasConstruction(benchmark::State& state) {
+    for (auto _ : state) {
+        ReferenceAtlas atlas(gData, gShared);
+        benchmark::DoNotOptimize(&atlas);
+    }
+}
+
+// Each atlas (with its 77 MB volumes) is made and freed outside the measurement.
+void BM_Unpack(benchmark::State& state) {
+    std::optional<ReferenceAtlas> atlas;
+    for (auto _ : state) {
+        state.PauseTiming();
+        atlas.reset();
+        clearShared();
+        atlas.emplace(gData, gShared);
+        state.ResumeTiming();
+        if (!atlas->unpack(nullptr, nullptr, nullptr)) state.SkipWithError("cancelled");
+    }
+    atlas.reset();
+}
+
+// What unpacking has to do at the least: read both archives, decode every slice, inflate the mapping.
+void BM_UnpackFloor(benchmark::State& state) {
+    const auto [nx, ny, nz] = atlas::kFineDims;
+    std::vector<std::uint8_t> volume(static_cast<std::size_t>(nx) * ny * nz);
+    for (auto _ : state) {
+        const auto comp = readWhole(gData + "Atlas25.comp");
+        std::vector<std::uint32_t> offsets(nx);
+        std::memcpy(offsets.data(), comp.data(), offsets.size() * 4);
+        std::uint8_t* destination = volume.data();
+        for (int i = 0; i < nx; ++i) {
+            const std::size_t end = i + 1 < nx ? offsets[i + 1] : comp.size();
+            jpeg_decompress_struct codec;
+            jpeg_error_mgr errors;
+            codec.err = jpeg_std_error(&errors);
+            jpeg_create_decompress(&codec);
+            jpeg_mem_src(&codec, comp.data() + offsets[i], end - offsets[i]);
+            jpeg_read_header(&codec, TRUE);
+            jpeg_start_decompress(&codec);
+            while (codec.output_scanline < codec.output_height) {
+                JSAMPROW row = destination + codec.output_scanline * codec.output_width;
+                jpeg_read_scanlines(&codec, &row, 1);
+            }
+            destination += static_cast<std::size_t>(ny) * nz;
+            jpeg_finish_decompress(&codec);
+            jpeg_destroy_decompress(&codec);
+        }
+        FileStream map(gData + "SagittalAtlasMap.comp", FileStream::Mode::ReadBinary);
+        MemoryStream block;
+        for (int b = 0; b < 3; ++b) readCompressedBlock(map, block);
+        benchmark::DoNotOptimize(volume.data());
+    }
+}
+
+void BM_LoadFullScale(benchmark::State& state) {
+    {
+        ReferenceAtlas atlas(gData, gShared);
+        if (!atlas.isUnpacked()) atlas.unpack(nullptr, nullptr, nullptr);
+    }
+    std::optional<ReferenceAtlas> atlas;
+    for (auto _ : state) {
+        state.PauseTiming();
+        atlas.reset();
+        atlas.emplace(gData, gShared);
+        state.ResumeTiming();
+        atlas->loadFullScale(nullptr, nullptr, nullptr);
+    }
+    atlas.reset();
+}
+
+// Reading the two fine volumes into fresh buffers, as a load must.
+void BM_LoadFullScaleFloor(benchmark::State& state) {
+    const std::size_t size = static_cast<std::size_t>(atlas::kFineDims[0]) * atlas::kFineDims[1] * atlas::kFineDims[2];
+    for (auto _ : state) {
+        for (const std::string& path : {gData + "Annotation25", gShared + "Atlas25"}) {
+            auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            if (!file || std::fread(buffer.get(), 1, size, file) != size) state.SkipWithError("read");
+            if (file) std::fclose(file);
+            benchmark::DoNotOptimize(buffer.get());
+        }
+    }
+}
+
+// Peak resident memory of constructing the atlas and loading the full-scale volumes, in a fresh process.
+long peakMemoryOfFullScaleLoadKb() {
+    const pid_t child = fork();
+    if (child == 0) {
+        {
+            ReferenceAtlas atlas(gData, gShared);
+            atlas.loadFullScale(nullptr, nullptr, nullptr);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median") medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> medians;
+};
+
+} // namespace
+
+BENCHMARK(BM_AtlasConstruction)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Unpack)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_UnpackFloor)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadFullScale)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadFullScaleFloor)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+int main(int argc, char** argv) {
+    std::string dir = (fs::temp_directory_path() / "volumira-atlas-bench").string();
+    std::vector<char*> args(argv, argv + argc);
+    if (argc > 1 && argv[1][0] != '-') {
+        dir = argv[1];
+        args.erase(args.begin() + 1);
+    }
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    args.insert(args.begin() + 1, {repetitions.data(), interleave.data(), aggregates.data()});
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+
+    gData = dir + "/Data/";
+    gShared = dir + "/Atlas/";
+    fs::create_directories(gShared);
+    if (!fs::exists(gData + "ontology.csv")) {
+        std::printf("Generating the sample atlas in %s ...\n", gData.c_str());
+        sample::writeSampleAtlas(gData, sample::SampleGrid::full());
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nMedian times and ratios:\n");
+    const auto at = [&](const char* name) {
+        const auto it = reporter.medians.find(name);
+        return it == reporter.medians.end() ? -1.0 : it->second;
+    };
+    std::printf("%-24s %8.2f ms  goal < 50 ms\n", "atlas construction", at("BM_AtlasConstruction"));
+    const auto ratio = [&](const char* ours, const char* floor, double goal) {
+        if (at(ours) < 0 || at(floor) < 0) return;
+        const double r = at(ours) / at(floor);
+        std::printf("%-24s %6.3f x %-22s goal <= %.2f  %s\n", ours, r, floor, goal, r <= goal ? "met" : "MISSED");
+    };
+    ratio("BM_Unpack", "BM_UnpackFloor", 1.3);
+    ratio("BM_LoadFullScale", "BM_LoadFullScaleFloor", 1.3);
+    const long peakKb = peakMemoryOfFullScaleLoadKb();
+    const double limitMb = 2 * 77.0 + 64;
+    std::printf("%-24s %8.1f MB  goal <= %.0f MB  %s\n", "peak full-scale load", peakKb / 1024.0, limitMb,
+                peakKb >= 0 && peakKb / 1024.0 <= limitMb ? "met" : "MISSED");
+    benchmark::Shutdown();
+    return 0;
+}
