@@ -9,20 +9,20 @@
 #include "atlas/ReferenceAtlas.h"
 #include "io/CompressedBlock.h"
 #include "io/FileStream.h"
+#include "io/VoxelBuffer.h"
 #include "platform/FileUtils.h"
 #include "sample-data/SampleAtlas.h"
 
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <jpeglib.h>
 #include <map>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace volumira;
@@ -30,19 +30,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string gData, gShared;
+// The unpack benchmark writes into a directory of its own, so the files the load reads stay settled.
+std::string gData, gShared, gUnpackShared;
 
 std::vector<std::uint8_t> readWhole(const std::string& path) {
     UniqueFile file = openFile(path, "rb");
     std::fseek(file.get(), 0, SEEK_END);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::ftell(file.get())));
     std::fseek(file.get(), 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) throw std::runtime_error("read");
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+        throw std::runtime_error("read");
     return bytes;
 }
 
-void clearShared() {
-    for (const char* name : {"Atlas25", "SagittalAtlasMap", "Version"}) deleteFile(gShared + name);
+void clearUnpacked() {
+    for (const char* name : {"Atlas25", "SagittalAtlasMap", "Version"})
+        deleteFile(gUnpackShared + name);
 }
 
 void BM_AtlasConstruction(benchmark::State& state) {
@@ -58,10 +61,14 @@ void BM_Unpack(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         atlas.reset();
-        clearShared();
-        atlas.emplace(gData, gShared);
+        clearUnpacked();
+        atlas.emplace(gData, gUnpackShared);
         state.ResumeTiming();
         if (!atlas->unpack(nullptr, nullptr, nullptr)) state.SkipWithError("cancelled");
+        // Flush the written files now, so their write-back does not run under the next measurement.
+        state.PauseTiming();
+        sync();
+        state.ResumeTiming();
     }
     atlas.reset();
 }
@@ -69,12 +76,13 @@ void BM_Unpack(benchmark::State& state) {
 // What unpacking has to do at the least: read both archives, decode every slice, inflate the mapping.
 void BM_UnpackFloor(benchmark::State& state) {
     const auto [nx, ny, nz] = atlas::kFineDims;
-    std::vector<std::uint8_t> volume(static_cast<std::size_t>(nx) * ny * nz);
     for (auto _ : state) {
+        // A fresh volume each time, from the same allocator as the atlas's volumes.
+        VoxelBuffer volume = allocateVoxels(static_cast<std::size_t>(nx) * ny * nz);
         const auto comp = readWhole(gData + "Atlas25.comp");
         std::vector<std::uint32_t> offsets(nx);
         std::memcpy(offsets.data(), comp.data(), offsets.size() * 4);
-        std::uint8_t* destination = volume.data();
+        std::uint8_t* destination = volume.get();
         for (int i = 0; i < nx; ++i) {
             const std::size_t end = i + 1 < nx ? offsets[i + 1] : comp.size();
             jpeg_decompress_struct codec;
@@ -94,8 +102,9 @@ void BM_UnpackFloor(benchmark::State& state) {
         }
         FileStream map(gData + "SagittalAtlasMap.comp", FileStream::Mode::ReadBinary);
         MemoryStream block;
-        for (int b = 0; b < 3; ++b) readCompressedBlock(map, block);
-        benchmark::DoNotOptimize(volume.data());
+        for (int b = 0; b < 3; ++b)
+            readCompressedBlock(map, block);
+        benchmark::DoNotOptimize(volume.get());
     }
 }
 
@@ -115,12 +124,13 @@ void BM_LoadFullScale(benchmark::State& state) {
     atlas.reset();
 }
 
-// Reading the two fine volumes into fresh buffers, as a load must.
+// Reading the two fine volumes into fresh buffers (from the atlas's own allocator), as a load must.
 void BM_LoadFullScaleFloor(benchmark::State& state) {
-    const std::size_t size = static_cast<std::size_t>(atlas::kFineDims[0]) * atlas::kFineDims[1] * atlas::kFineDims[2];
+    const std::size_t size =
+        static_cast<std::size_t>(atlas::kFineDims[0]) * atlas::kFineDims[1] * atlas::kFineDims[2];
     for (auto _ : state) {
         for (const std::string& path : {gData + "Annotation25", gShared + "Atlas25"}) {
-            auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+            VoxelBuffer buffer = allocateVoxels(size);
             std::FILE* file = std::fopen(path.c_str(), "rb");
             if (!file || std::fread(buffer.get(), 1, size, file) != size) state.SkipWithError("read");
             if (file) std::fclose(file);
@@ -146,10 +156,11 @@ long peakMemoryOfFullScaleLoadKb() {
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (run.aggregate_name == "median") medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+            if (run.aggregate_name == "median")
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> medians;
@@ -179,7 +190,9 @@ int main(int argc, char** argv) {
 
     gData = dir + "/Data/";
     gShared = dir + "/Atlas/";
+    gUnpackShared = dir + "/Unpacked/";
     fs::create_directories(gShared);
+    fs::create_directories(gUnpackShared);
     if (!fs::exists(gData + "ontology.csv")) {
         std::printf("Generating the sample atlas in %s ...\n", gData.c_str());
         sample::writeSampleAtlas(gData, sample::SampleGrid::full());
@@ -196,7 +209,8 @@ int main(int argc, char** argv) {
     const auto ratio = [&](const char* ours, const char* floor, double goal) {
         if (at(ours) < 0 || at(floor) < 0) return;
         const double r = at(ours) / at(floor);
-        std::printf("%-24s %6.3f x %-22s goal <= %.2f  %s\n", ours, r, floor, goal, r <= goal ? "met" : "MISSED");
+        std::printf("%-24s %6.3f x %-22s goal <= %.2f  %s\n", ours, r, floor, goal,
+                    r <= goal ? "met" : "MISSED");
     };
     ratio("BM_Unpack", "BM_UnpackFloor", 1.3);
     ratio("BM_LoadFullScale", "BM_LoadFullScaleFloor", 1.3);

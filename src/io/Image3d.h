@@ -1,5 +1,7 @@
 #pragma once
 
+#include "io/VoxelBuffer.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -56,7 +58,7 @@ class Image3d {
     void setGeometry(int nx, int ny, int nz, float spacing);
     void clear();
 
-    std::unique_ptr<std::uint8_t[]> voxels_;
+    VoxelBuffer voxels_;
     std::size_t count_ = 0;
     std::size_t capacity_ = 0;
     bool loaded_ = false;

@@ -89,7 +89,7 @@ TEST(Image3d, ValueAtReturnsTheVoxelContainingThePoint) {
 
 TEST(Image3d, RawVolumesRoundTripInChunks) {
     test::TempDir dir;
-    // 115 slices: fourteen chunks of eight and a last one of three.
+    // 115 slices: three whole chunks and a last, shorter one.
     const Image3d original = patterned(9, 7, 115, 100.0f, false);
     ASSERT_TRUE(original.writeRaw(dir.file("raw")));
     EXPECT_EQ(test::readBytes(dir.file("raw")).size(), original.voxelCount());
