@@ -5,6 +5,7 @@
 // plus the peak memory of a full-scale load, measured in a child process.
 // Usage: atlas_bench [work-dir] [benchmark flags]
 
+#include "BenchMain.h"
 #include "atlas/AtlasGrid.h"
 #include "atlas/ReferenceAtlas.h"
 #include "io/CompressedBlock.h"
@@ -18,7 +19,6 @@
 #include <cstring>
 #include <filesystem>
 #include <jpeglib.h>
-#include <map>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -155,17 +155,6 @@ long peakMemoryOfFullScaleLoadKb() {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-};
-
 } // namespace
 
 BENCHMARK(BM_AtlasConstruction)->Unit(benchmark::kMillisecond);
@@ -175,19 +164,8 @@ BENCHMARK(BM_LoadFullScale)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadFullScaleFloor)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
-    std::string dir = (fs::temp_directory_path() / "volumira-atlas-bench").string();
-    std::vector<char*> args(argv, argv + argc);
-    if (argc > 1 && argv[1][0] != '-') {
-        dir = argv[1];
-        args.erase(args.begin() + 1);
-    }
-    std::string repetitions = "--benchmark_repetitions=5";
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    args.insert(args.begin() + 1, {repetitions.data(), interleave.data(), aggregates.data()});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-
+    const std::string dir = volumira::bench::initialise(
+        argc, argv, (fs::temp_directory_path() / "volumira-atlas-bench").string(), 5);
     gData = dir + "/Data/";
     gShared = dir + "/Atlas/";
     gUnpackShared = dir + "/Unpacked/";
@@ -197,23 +175,14 @@ int main(int argc, char** argv) {
         std::printf("Generating the sample atlas in %s ...\n", gData.c_str());
         sample::writeSampleAtlas(gData, sample::SampleGrid::full());
     }
-    RatioReporter reporter;
+    volumira::bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\nMedian times and ratios:\n");
-    const auto at = [&](const char* name) {
-        const auto it = reporter.medians.find(name);
-        return it == reporter.medians.end() ? -1.0 : it->second;
-    };
-    std::printf("%-24s %8.2f ms  goal < 50 ms\n", "atlas construction", at("BM_AtlasConstruction"));
-    const auto ratio = [&](const char* ours, const char* floor, double goal) {
-        if (at(ours) < 0 || at(floor) < 0) return;
-        const double r = at(ours) / at(floor);
-        std::printf("%-24s %6.3f x %-22s goal <= %.2f  %s\n", ours, r, floor, goal,
-                    r <= goal ? "met" : "MISSED");
-    };
-    ratio("BM_Unpack", "BM_UnpackFloor", 1.3);
-    ratio("BM_LoadFullScale", "BM_LoadFullScaleFloor", 1.3);
+    std::printf("%-24s %8.2f ms  goal < 50 ms\n", "atlas construction",
+                reporter.median("BM_AtlasConstruction"));
+    reporter.printRatio("BM_Unpack", "BM_UnpackFloor", 1.3);
+    reporter.printRatio("BM_LoadFullScale", "BM_LoadFullScaleFloor", 1.3);
     const long peakKb = peakMemoryOfFullScaleLoadKb();
     const double limitMb = 2 * 77.0 + 64;
     std::printf("%-24s %8.1f MB  goal <= %.0f MB  %s\n", "peak full-scale load", peakKb / 1024.0, limitMb,

@@ -4,6 +4,7 @@
 //   readCompressedBlock     vs  zlib's uncompress of the same block
 // Prints the three ratios at the end. Usage: io_bench [work-dir] [benchmark flags]
 
+#include "BenchMain.h"
 #include "io/CompressedBlock.h"
 #include "io/Image3d.h"
 #include "platform/FileUtils.h"
@@ -14,7 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <jpeglib.h>
-#include <map>
 #include <stdexcept>
 #include <vector>
 #include <zlib.h>
@@ -169,18 +169,6 @@ void BM_ZlibUncompress(benchmark::State& state) {
     }
 }
 
-// Keeps each benchmark's median time so the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-};
-
 } // namespace
 
 BENCHMARK(BM_SliceCompressedRead)->Unit(benchmark::kMillisecond);
@@ -192,37 +180,18 @@ BENCHMARK(BM_ReadCompressedBlock)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ZlibUncompress)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    std::string dir = (std::filesystem::temp_directory_path() / "volumira-bench").string();
-    std::vector<char*> args(argv, argv + argc);
-    if (argc > 1 && argv[1][0] != '-') {
-        dir = argv[1];
-        args.erase(args.begin() + 1);
-    }
-    // Interleaved repetitions keep slow drifts of the machine from favouring either side.
-    std::string repetitions = "--benchmark_repetitions=9";
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    std::string aggregates = "--benchmark_report_aggregates_only=true";
-    args.insert(args.begin() + 1, {repetitions.data(), interleave.data(), aggregates.data()});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-
+    const std::string dir = volumira::bench::initialise(
+        argc, argv, (std::filesystem::temp_directory_path() / "volumira-bench").string(), 9);
     std::printf("Preparing a %d x %d x %d volume in %s ...\n", kNx, kNy, kNz, dir.c_str());
     prepare(dir);
-    RatioReporter reporter;
+    volumira::bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const auto ratio = [&](const char* ours, const char* floor, double goal) {
-        const auto a = reporter.medians.find(ours), b = reporter.medians.find(floor);
-        if (a == reporter.medians.end() || b == reporter.medians.end()) return;
-        const double r = a->second / b->second;
-        std::printf("%-24s %6.3f x %-24s goal <= %.2f  %s\n", ours, r, floor, goal,
-                    r <= goal ? "met" : "MISSED");
-    };
     std::printf("\nRatios of median times:\n");
-    ratio("BM_SliceCompressedRead", "BM_LibjpegDecodeSlices", 1.25);
-    ratio("BM_SliceCompressedRead", "BM_LibjpegRawDecodeSlices", 1.25);
-    ratio("BM_RawRead", "BM_OneFread", 1.5);
-    ratio("BM_ReadCompressedBlock", "BM_ZlibUncompress", 1.1);
+    reporter.printRatio("BM_SliceCompressedRead", "BM_LibjpegDecodeSlices", 1.25);
+    reporter.printRatio("BM_SliceCompressedRead", "BM_LibjpegRawDecodeSlices", 1.25);
+    reporter.printRatio("BM_RawRead", "BM_OneFread", 1.5);
+    reporter.printRatio("BM_ReadCompressedBlock", "BM_ZlibUncompress", 1.1);
     std::filesystem::remove_all(dir);
     benchmark::Shutdown();
     return 0;

@@ -1,8 +1,8 @@
+#include "ToolRun.h"
 #include "atlas/AtlasTestData.h"
 #include "atlas/Mesh.h"
 #include "atlas/SagittalMap.h"
 #include "support/TempDir.h"
-#include "volumira-tool/Tool.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,21 +15,12 @@
 using namespace volumira;
 using nlohmann::json;
 
+using test::ToolResult;
+
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), "volumira-tool");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = tool::runTool(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+ToolResult run(std::vector<std::string> args) {
+    return test::runTool(std::move(args));
 }
 
 // A mesh of one strip over `triangles` + 2 vertices.
@@ -85,7 +76,7 @@ TEST_F(AtlasCommandsTest, CheckUnpacksLoadsAndSummarisesAHealthyInstallation) {
     writeFineData();
     // An atlas directory that does not exist yet is created, as the program's own is.
     const std::string atlasDir = sharedDir + "all users/atlas";
-    const Result first = run({"atlas", "check", data.path(), "--atlas-dir", atlasDir, "--json"});
+    const ToolResult first = run({"atlas", "check", data.path(), "--atlas-dir", atlasDir, "--json"});
     ASSERT_EQ(first.status, 0) << first.err << first.out;
     const json j = json::parse(first.out);
     EXPECT_EQ(j["problems"], json::array());
@@ -114,7 +105,7 @@ TEST_F(AtlasCommandsTest, CheckUnpacksLoadsAndSummarisesAHealthyInstallation) {
                                  {"unreadable", json::array()}}));
 
     EXPECT_EQ(test::readBytes(atlasDir + "/Version"), "3\n");
-    const Result again = run({"atlas", "check", data.path(), "--atlas-dir", atlasDir});
+    const ToolResult again = run({"atlas", "check", data.path(), "--atlas-dir", atlasDir});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out.find("unpacked now"), std::string::npos) << "the second run finds it unpacked";
     EXPECT_NE(again.out.find("528 x 320 x 456"), std::string::npos);
@@ -126,7 +117,7 @@ TEST_F(AtlasCommandsTest, CheckListsEveryProblemAndFailsOnThem) {
     std::filesystem::remove(dataDir + "Mesh25/HY.msh");
     test::writeBytes(dataDir + "Mesh25/TH.msh", std::string(6, '\x01'));
     // No fine volumes and no archives: both unpacking and loading fail.
-    const Result r = run({"atlas", "check", data.path(), "--atlas-dir", shared.path(), "--json"});
+    const ToolResult r = run({"atlas", "check", data.path(), "--atlas-dir", shared.path(), "--json"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "volumira-tool: error: the atlas check found 5 problems.\n");
     const json j = json::parse(r.out);
@@ -149,7 +140,7 @@ TEST_F(AtlasCommandsTest, CheckListsEveryProblemAndFailsOnThem) {
 }
 
 TEST_F(AtlasCommandsTest, CheckOfADirectoryWithoutAnAtlasSaysWhatIsMissing) {
-    const Result r = run({"atlas", "check", data.path(), "--atlas-dir", shared.path()});
+    const ToolResult r = run({"atlas", "check", data.path(), "--atlas-dir", shared.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "volumira-tool: error: Could not load 3D annotation image.\n");
     EXPECT_EQ(r.out, "");
@@ -174,7 +165,7 @@ class PlateCommandTest : public AtlasCommandsTest {
         unpackSagittalMap(dataDir + "SagittalAtlasMap.comp", sharedDir + "SagittalAtlasMap");
     }
 
-    Result plate(const std::string& x, const std::string& y, const std::string& z, bool json = true) {
+    ToolResult plate(const std::string& x, const std::string& y, const std::string& z, bool json = true) {
         std::vector<std::string> args = {"atlas",       "plate",      x, y, z, "--data", data.path(),
                                          "--atlas-dir", shared.path()};
         if (json) args.push_back("--json");
@@ -186,7 +177,7 @@ class PlateCommandTest : public AtlasCommandsTest {
 
 TEST_F(PlateCommandTest, PointOnBothPlatesGivesBothLookups) {
     // x = 11 is fine slice 527 - 44 = 483, a plate position of its own.
-    const Result r = plate("11", "20.5", "30.5");
+    const ToolResult r = plate("11", "20.5", "30.5");
     ASSERT_EQ(r.status, 0) << r.err;
     const json j = json::parse(r.out);
     const auto& positions = atlas::kCoronalPlatePositions;
@@ -204,13 +195,13 @@ TEST_F(PlateCommandTest, PointOnBothPlatesGivesBothLookups) {
 TEST_F(PlateCommandTest, PointOffTheSagittalPlatesHasOnlyACoronalPlate) {
     for (const auto& [x, y, z] : {std::array<std::string, 3>{"50", "40", "57"}, {"0", "40", "57"}}) {
         SCOPED_TRACE(x);
-        const Result r = plate(x, y, z);
+        const ToolResult r = plate(x, y, z);
         ASSERT_EQ(r.status, 0) << r.err;
         const json j = json::parse(r.out);
         EXPECT_TRUE(j["sagittal"].is_null());
         EXPECT_EQ(j["coronal"]["path"].get<std::string>().rfind("production1/", 0), 0u);
     }
-    const Result text = plate("0", "40", "57", false);
+    const ToolResult text = plate("0", "40", "57", false);
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out, "coronal:  image 131010, pixel (2785, 2144), "
                         "production1/KVRTReferenceAtlas/Coronal/Zoomify/Atlas-Coronal-527.aff\n"
@@ -219,7 +210,7 @@ TEST_F(PlateCommandTest, PointOffTheSagittalPlatesHasOnlyACoronalPlate) {
 
 TEST_F(PlateCommandTest, MissingMappingAndBadCoordinatesAreErrors) {
     std::filesystem::remove(sharedDir + "SagittalAtlasMap");
-    Result r = plate("11", "20", "30");
+    ToolResult r = plate("11", "20", "30");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "volumira-tool: error: The sagittal atlas mapping file could not be opened.\n");
 

@@ -1,6 +1,6 @@
+#include "ToolRun.h"
 #include "atlas/Mesh.h"
 #include "support/TempDir.h"
-#include "volumira-tool/Tool.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -9,21 +9,12 @@
 
 using namespace volumira;
 
+using test::ToolResult;
+
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), "volumira-tool");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = tool::runTool(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+ToolResult run(std::vector<std::string> args) {
+    return test::runTool(std::move(args));
 }
 
 // Positions in fine-grid voxels; a strip of five indices (3 triangles) and one of two (none).
@@ -45,7 +36,7 @@ TEST(MeshCommands, InfoReportsCountsAndSceneBounds) {
     const std::string path = dir.file("VISp.msh");
     sampleMesh().writeMesh(path);
 
-    const Result json = run({"mesh", "info", path, "--json"});
+    const ToolResult json = run({"mesh", "info", path, "--json"});
     ASSERT_EQ(json.status, 0) << json.err;
     const auto j = nlohmann::json::parse(json.out);
     EXPECT_EQ(j["vertexCount"], 5);
@@ -55,7 +46,7 @@ TEST(MeshCommands, InfoReportsCountsAndSceneBounds) {
     EXPECT_EQ(j["bounds"]["min"], nlohmann::json({-3.0, 1.0, -1.0}));
     EXPECT_EQ(j["bounds"]["max"], nlohmann::json({25.0, 20.0, 100.0}));
 
-    const Result text = run({"mesh", "info", path});
+    const ToolResult text = run({"mesh", "info", path});
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("vertices:   5"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("2 (3 triangles)"), std::string::npos) << text.out;
@@ -66,7 +57,7 @@ TEST(MeshCommands, EmptyMeshHasNoBounds) {
     test::TempDir dir;
     const std::string path = dir.file("empty.msh");
     Mesh().writeMesh(path);
-    const Result json = run({"mesh", "info", path, "--json"});
+    const ToolResult json = run({"mesh", "info", path, "--json"});
     ASSERT_EQ(json.status, 0) << json.err;
     const auto j = nlohmann::json::parse(json.out);
     EXPECT_EQ(j["vertexCount"], 0);
@@ -78,7 +69,7 @@ TEST(MeshCommands, EmptyMeshHasNoBounds) {
 TEST(MeshCommands, MissingAndDamagedFilesReportTheReadError) {
     test::TempDir dir;
     const std::string missing = dir.file("none.msh");
-    const Result gone = run({"mesh", "info", missing, "--json"});
+    const ToolResult gone = run({"mesh", "info", missing, "--json"});
     EXPECT_EQ(gone.status, 1);
     EXPECT_EQ(gone.out, "");
     EXPECT_EQ(gone.err, "volumira-tool: error: Mesh file could not be opened: " + missing + "\n");
@@ -87,7 +78,7 @@ TEST(MeshCommands, MissingAndDamagedFilesReportTheReadError) {
     sampleMesh().writeMesh(damaged);
     const std::string bytes = test::readBytes(damaged);
     test::writeBytes(damaged, bytes.substr(0, bytes.size() - 3));
-    const Result cut = run({"mesh", "info", damaged});
+    const ToolResult cut = run({"mesh", "info", damaged});
     EXPECT_EQ(cut.status, 1);
     EXPECT_EQ(cut.err, "volumira-tool: error: Error while reading mesh file: " + damaged + "\n");
 }

@@ -1,5 +1,5 @@
+#include "ToolRun.h"
 #include "support/TempDir.h"
-#include "volumira-tool/Tool.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,21 +8,12 @@
 
 using namespace volumira;
 
+using test::ToolResult;
+
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), "volumira-tool");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = tool::runTool(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+ToolResult run(std::vector<std::string> args) {
+    return test::runTool(std::move(args));
 }
 
 // root (1) with Grey (8) and fibres (5); Grey has Cortex (20). Lines out of index order on purpose.
@@ -37,7 +28,7 @@ TEST(OntologyCommands, DumpJsonListsEverySlotInUse) {
     test::TempDir dir;
     const std::string path = dir.file("ontology.csv");
     test::writeBytes(path, kOntology);
-    const Result r = run({"ontology", "dump", path, "--json"});
+    const ToolResult r = run({"ontology", "dump", path, "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto j = nlohmann::json::parse(r.out);
 
@@ -87,7 +78,7 @@ TEST(OntologyCommands, DumpPrintsAnIndentedTree) {
     test::TempDir dir;
     const std::string path = dir.file("ontology.csv");
     test::writeBytes(path, kOntology);
-    const Result r = run({"ontology", "dump", path});
+    const ToolResult r = run({"ontology", "dump", path});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string root = "root (root)  index 1, id 997\n";
     const std::string fib = "\n  fibres (fib)  index 5, id 1009\n";
@@ -104,12 +95,12 @@ TEST(OntologyCommands, BadFilesFailWithTheReadersMessage) {
     test::TempDir dir;
     const std::string path = dir.file("bad.csv");
     test::writeBytes(path, "root,root,,1,2,3,1,997\n\n");
-    const Result bad = run({"ontology", "dump", path, "--json"});
+    const ToolResult bad = run({"ontology", "dump", path, "--json"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, "volumira-tool: error: Unexpected line while reading ontology file: " + path + "\n");
     EXPECT_TRUE(bad.out.empty());
 
-    const Result missing = run({"ontology", "dump", dir.file("missing.csv")});
+    const ToolResult missing = run({"ontology", "dump", dir.file("missing.csv")});
     EXPECT_NE(missing.status, 0);
     EXPECT_NE(missing.err.find("missing.csv"), std::string::npos) << missing.err;
 }

@@ -1,5 +1,5 @@
+#include "ToolRun.h"
 #include "support/TempDir.h"
-#include "volumira-tool/Tool.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,21 +8,12 @@
 
 using namespace volumira;
 
+using test::ToolResult;
+
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), "volumira-tool");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = tool::runTool(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+ToolResult run(std::vector<std::string> args) {
+    return test::runTool(std::move(args));
 }
 
 // Width and height from a PNG's header chunk.
@@ -48,19 +39,19 @@ TEST(VolumeCommands, PhantomRoundTripsThroughTheSliceCompressedFormat) {
     test::TempDir dir;
     const std::string raw = dir.file("v.raw"), comp = dir.file("v.comp"), back = dir.file("back.raw");
     ASSERT_EQ(run(with({"volume", "phantom", raw})).status, 0);
-    const Result compressed = run(with({"volume", "compress", raw, comp}));
+    const ToolResult compressed = run(with({"volume", "compress", raw, comp}));
     ASSERT_EQ(compressed.status, 0) << compressed.err;
     EXPECT_NE(compressed.out.find("slice-compressed"), std::string::npos);
     ASSERT_EQ(run(with({"volume", "decompress", comp, back})).status, 0);
     EXPECT_EQ(test::readBytes(back).size(), 40u * 24 * 30);
 
-    const Result diff = run(with({"volume", "compare", raw, back, "--json"}));
+    const ToolResult diff = run(with({"volume", "compare", raw, back, "--json"}));
     ASSERT_EQ(diff.status, 0) << diff.err;
     const auto d = nlohmann::json::parse(diff.out);
     EXPECT_GT(d["psnr"].get<double>(), 30.0) << "the JPEG round trip looks like the input";
     EXPECT_LE(d["maxAbsDifference"].get<int>(), 60);
 
-    const Result same = run(with({"volume", "compare", raw, raw, "--json"}));
+    const ToolResult same = run(with({"volume", "compare", raw, raw, "--json"}));
     EXPECT_EQ(nlohmann::json::parse(same.out)["maxAbsDifference"], 0);
     EXPECT_TRUE(nlohmann::json::parse(same.out)["psnr"].is_null());
 }
@@ -69,7 +60,7 @@ TEST(VolumeCommands, InfoReportsGeometryAndStatistics) {
     test::TempDir dir;
     const std::string raw = dir.file("v.raw");
     ASSERT_EQ(run(with({"volume", "phantom", raw})).status, 0);
-    const Result info = run(with({"volume", "info", raw, "--json"}));
+    const ToolResult info = run(with({"volume", "info", raw, "--json"}));
     ASSERT_EQ(info.status, 0) << info.err;
     const auto j = nlohmann::json::parse(info.out);
     EXPECT_EQ(j["format"], "raw");
@@ -85,7 +76,7 @@ TEST(VolumeCommands, InfoReportsGeometryAndStatistics) {
     EXPECT_GT(j["nonZero"].get<int>(), 0);
     EXPECT_LT(j["nonZero"].get<int>(), 40 * 24 * 30);
 
-    const Result text = run(with({"volume", "info", raw}));
+    const ToolResult text = run(with({"volume", "info", raw}));
     EXPECT_NE(text.out.find("40 x 24 x 30 voxels at 25 µm"), std::string::npos) << text.out;
 }
 
@@ -99,7 +90,8 @@ TEST(VolumeCommands, SlicesAlongEachAxisHaveTheirPlaneSize) {
     } cases[] = {{"x", 30, 24}, {"1", 30, 40}, {"z", 40, 24}};
     for (const auto& c : cases) {
         const std::string png = dir.file(std::string("slice-") + c.axis + ".png");
-        const Result r = run(with({"volume", "slice", comp, "--axis", c.axis, "--index", "5", "--out", png}));
+        const ToolResult r =
+            run(with({"volume", "slice", comp, "--axis", c.axis, "--index", "5", "--out", png}));
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(pngSize(test::readBytes(png)), std::make_pair(c.width, c.height)) << c.axis;
     }
@@ -131,7 +123,7 @@ TEST(VolumeCommands, BadArgumentsAndFilesGiveClearErrors) {
          dir.file("v.raw") + ": Not a JPEG file"},
     };
     for (const auto& c : cases) {
-        const Result r = run(c.args);
+        const ToolResult r = run(c.args);
         EXPECT_NE(r.status, 0) << c.name;
         EXPECT_NE(r.err.find(c.error), std::string::npos) << c.name << ": " << r.err;
     }

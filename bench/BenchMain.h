@@ -1,0 +1,56 @@
+#pragma once
+
+// What the benchmark programs share: their command line and a reporter that keeps the median time of
+// each benchmark so the programs can print ratios after the table.
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace volumira::bench {
+
+class MedianReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median")
+                medians_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // The median time of a benchmark in its unit, or -1 when it did not run.
+    double median(const std::string& name) const {
+        const auto it = medians_.find(name);
+        return it == medians_.end() ? -1.0 : it->second;
+    }
+    void printRatio(const char* ours, const char* floor, double goal) const {
+        if (median(ours) < 0 || median(floor) < 0) return;
+        const double r = median(ours) / median(floor);
+        std::printf("%-24s %6.3f x %-26s goal <= %.2f  %s\n", ours, r, floor, goal,
+                    r <= goal ? "met" : "MISSED");
+    }
+
+  private:
+    std::map<std::string, double> medians_;
+};
+
+// Takes an optional work directory as the first argument, then Google Benchmark's flags, with
+// repetitions interleaved so that slow drifts of the machine favour neither side of a ratio.
+inline std::string initialise(int argc, char** argv, const std::string& defaultDirectory, int repetitions) {
+    std::string directory = defaultDirectory;
+    std::vector<char*> args(argv, argv + argc);
+    if (argc > 1 && argv[1][0] != '-') {
+        directory = argv[1];
+        args.erase(args.begin() + 1);
+    }
+    static std::string repeat, interleave = "--benchmark_enable_random_interleaving=true",
+                               aggregates = "--benchmark_report_aggregates_only=true";
+    repeat = "--benchmark_repetitions=" + std::to_string(repetitions);
+    args.insert(args.begin() + 1, {repeat.data(), interleave.data(), aggregates.data()});
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    return directory;
+}
+
+} // namespace volumira::bench
