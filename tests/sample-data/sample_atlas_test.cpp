@@ -86,6 +86,12 @@ TEST_F(SampleAtlasTest, TheOntologyIsATreeUnderTheRootWithTheSearchableRegions) 
             EXPECT_NE(ontology.structureAt(l).id, -1) << "label " << l;
         }
     }
+    // Every structure without children holds voxels of its own.
+    for (const auto& s : sample::sampleStructures()) {
+        if (ontology.structureAt(s.index).children.empty()) {
+            EXPECT_TRUE(used.count(s.index)) << s.acronym;
+        }
+    }
     for (const auto& [index, acronym] : searchable) {
         bool present = false;
         for (int l : used)

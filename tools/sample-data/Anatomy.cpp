@@ -203,6 +203,9 @@ Sample cerebrum(const Point& p, double hemiQ) {
                 static_cast<std::uint8_t>(pyramidal ? 225 : 75)};
     }
 
+    // The olfactory tubercle lies on the ventral surface itself, under the striatum.
+    if (inside(p, 4.3, 5.35, 1.35, 0.85, 0.32, 0.65)) return {OT, 150};
+
     if (depth < thickness) {
         // Cortical areas by position.
         std::uint8_t area = SS;
@@ -232,7 +235,6 @@ Sample cerebrum(const Point& p, double hemiQ) {
     if (inside(p, 5.6, 4.1, 2.55, 1.05, 0.95, 0.18)) return {int_, 35};
     if (inside(p, 5.45, 4.25, 2.05, 0.72, 0.6, 0.42)) return {GPe, 60};
     if (inside(p, 5.95, 4.75, 1.7, 0.36, 0.35, 0.3)) return {GPi, 55};
-    if (inside(p, 4.3, 5.35, 1.35, 0.85, 0.32, 0.65)) return {OT, 150};
     if (inside(p, 3.95, 4.55, 1.05, 0.78, 0.62, 0.62)) return {ACB, 125};
     if (inside(p, 4.75, 3.7, 2.15, 1.65, 1.3, 1.1)) return {CP, 115};
     return {CH, 95};
@@ -242,7 +244,7 @@ Sample interbrain(const Point& p, bool thalamus) {
     if (p.side < 0.08 && inside(p, 6.1, 4.45, 0, 1.05, 0.95, 0.5)) return {V3, 0};
     if (thalamus) {
         if (inside(p, 6.55, 3.15, 0.28, 0.35, 0.22, 0.2)) return {MH, 205};
-        if (inside(p, 7.0, 3.35, 1.95, 0.5, 0.42, 0.38)) return {LGd, 155};
+        if (inside(p, 6.9, 3.55, 1.2, 0.45, 0.35, 0.3)) return {LGd, 155};
         if (inside(p, 6.35, 4.05, 1.3, 0.62, 0.5, 0.5)) return {VP, 140};
         return {TH, 128};
     }
@@ -261,7 +263,7 @@ Sample midbrain(const Point& p) {
     const double aq = aqueductDistance(p);
     if (aq < 0.11 && p.x > 7.2 && p.x < 9.4) return {AQ, 0};
     if (aq < 0.55) return {PAG, 112};
-    if (inside(p, 7.2, 5.55, 1.5, 1.0, 0.22, 0.45)) return {cpd, 30};
+    if (inside(p, 7.9, 5.1, 0.9, 0.6, 0.18, 0.35)) return {cpd, 30};
     if (inside(p, 7.8, 5.15, 1.25, 0.6, 0.22, 0.5)) return {SNr, 72};
     if (p.y < 3.35 && p.x < 8.75) return {SC, 132};
     if (p.y < 3.75 && p.x >= 8.75) return {IC, 122};
