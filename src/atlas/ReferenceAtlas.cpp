@@ -152,7 +152,8 @@ bool ReferenceAtlas::isFullScaleLoaded() const {
 }
 
 void ReferenceAtlas::loadFullScale(ProgressCallback callback, void* userData, const CancelFlag* cancel) {
-    const auto [nx, ny, nz] = atlas::kFineDims;
+    // Plain names rather than a structured binding: the lambda below captures them.
+    const int nx = atlas::kFineDims[0], ny = atlas::kFineDims[1], nz = atlas::kFineDims[2];
     ProgressRange progress(callback, userData, 0.5f);
     // Each volume reads straight into its own buffer, and a second attempt reuses it.
     const auto readFine = [&](Image3d& volume, const std::string& path) {

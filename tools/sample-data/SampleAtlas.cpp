@@ -55,7 +55,8 @@ struct Volumes {
 // Samples the model at every fine voxel centre. Each voxel depends on its position only, so the
 // slabs can be filled by as many threads as there are cores without changing a byte.
 Volumes rasterise(const SampleGrid& grid) {
-    const auto [nx, ny, nz] = grid.fine;
+    // Plain names rather than a structured binding: the lambda below captures them.
+    const int nx = grid.fine[0], ny = grid.fine[1], nz = grid.fine[2];
     Volumes v{Image3d(nx, ny, nz, static_cast<float>(grid.fineMm * 1000)),
               Image3d(nx, ny, nz, static_cast<float>(grid.fineMm * 1000))};
     const double mm = grid.fineMm, halfWidth = nz * mm / 2;
