@@ -1,0 +1,7 @@
+#include "preferences/SettingsStore.h"
+
+namespace volumira {
+
+SettingsStore::~SettingsStore() = default;
+
+} // namespace volumira
