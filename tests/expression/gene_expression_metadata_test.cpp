@@ -1,7 +1,10 @@
+#include "atlas/AtlasTestData.h"
+#include "atlas/ReferenceAtlas.h"
 #include "expression/GeneExpression.h"
 #include "expression/XprTestFiles.h"
 #include "support/ErrorText.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <vector>
@@ -164,4 +167,28 @@ TEST(SectionPaths, ServerPathsLoseTheirFirstComponentAndGetAMaskPath) {
         EXPECT_EQ(image.primaryPath, c.wantPrimary);
         EXPECT_EQ(image.expressionPath, c.wantExpression);
     }
+}
+
+TEST(GeneExpressionProcessAtlas, ReadsWithTheProcessWideAtlasWhenNoneIsGiven) {
+    // The data locations are computed once per process; nothing else in this binary asks for them.
+    test::TempDir data, shared;
+    Image3d coarse(atlas::kCoarseDims[0], atlas::kCoarseDims[1], atlas::kCoarseDims[2],
+                   atlas::kCoarseSpacing);
+    coarse.data()[static_cast<std::size_t>(gridIdOf(10, 20, 30) - 1)] = 4;
+    test::writeAtlasBasics(data.path() + "/", coarse);
+    ::setenv("VOLUMIRA_DATA_DIR", data.path().c_str(), 1);
+    ::setenv("VOLUMIRA_ATLAS_DIR", shared.path().c_str(), 1);
+    const std::string file =
+        Bytes{}.i32(2).str("S").i32(1).raw(test::version2Record(gridIdOf(10, 20, 30), 1, 1, 1, 0, 1)).data;
+    MemoryStream stream = test::streamOf(file);
+    const GeneExpression gene(stream);
+    ASSERT_EQ(gene.cells().size(), 1u);
+    ASSERT_NE(gene.cells()[0].structure, nullptr);
+    EXPECT_EQ(gene.cells()[0].structure->acronym, "HY");
+    EXPECT_EQ(gene.cellsOfStructure(4).size(), 1u);
+
+    const std::string path = shared.file("gene.xpr");
+    test::writeBytes(path, file);
+    EXPECT_EQ(GeneExpression(path).cells()[0].structure->acronym, "HY");
+    ReferenceAtlas::releaseInstance();
 }
