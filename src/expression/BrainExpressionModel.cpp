@@ -1,0 +1,333 @@
+#include "expression/BrainExpressionModel.h"
+
+#include "atlas/Structure.h"
+#include "expression/GeneExpression.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace volumira {
+
+namespace {
+
+// One counter for the whole process, so genes in different documents still get distinct colours.
+int nextPaletteColour = 0;
+
+constexpr std::int32_t code(ModelEvent event) {
+    return static_cast<std::int32_t>(event);
+}
+
+} // namespace
+
+const std::array<std::array<float, 3>, BrainExpressionModel::kPaletteSize> BrainExpressionModel::kGenePalette{
+    {
+        {0.9f, 0.9f, 0.0f},
+        {0.9f, 0.47f, 0.0f},
+        {0.0f, 0.4f, 0.7f},
+        {0.0f, 0.7f, 0.3f},
+        {0.7f, 0.2f, 0.35f},
+    }};
+
+BrainExpressionModel::BrainExpressionModel() {
+    // The reset moves the minimum first, which needs a maximum already in place.
+    for (std::size_t axis = 0; axis < 3; ++axis)
+        clipping_[axis] = {0.0f, static_cast<float>(kGridSize[axis] - 1)};
+    resetViewState();
+}
+
+BrainExpressionModel::~BrainExpressionModel() = default;
+
+void BrainExpressionModel::checkSectionAxis(int axis) {
+    if (axis < 0 || axis > 2) throw std::invalid_argument("Invalid MPR plane specified.");
+}
+
+void BrainExpressionModel::checkClippingAxis(int axis) {
+    if (axis < 0 || axis > 2) throw std::invalid_argument("Invalid cutting plane specified.");
+}
+
+void BrainExpressionModel::checkGeneIndex(int index) const {
+    if (index < 0 || index >= geneCount()) throw std::invalid_argument("RemoveGene index out of range.");
+}
+
+void BrainExpressionModel::setExpressionStructures(const StructureSet& set, bool notify) {
+    expressionStructures_ = set;
+    if (notify) this->notify(ModelEvent::ExpressionStructuresChanged);
+    // A selected cell whose structure is no longer drawn must not stay selected.
+    if (selectedCell_ && selectedCell_->structure && !selectedCell_->structure->selfSet.intersects(set))
+        selectCell(nullptr, nullptr, true);
+}
+
+void BrainExpressionModel::showStructuresOfGenes(const int* geneIndices, int count) {
+    if (count > 0 && !geneIndices) throw std::invalid_argument("No gene indices given.");
+    for (int i = 0; i < count; ++i)
+        checkGeneIndex(geneIndices[i]);
+    StructureSet shown;
+    for (int i = 0; i < count; ++i)
+        for (const ExpressionCell& cell : genes_[static_cast<std::size_t>(geneIndices[i])]->cells())
+            if (cell.expressors > 5 && cell.structure) shown.unite(cell.structure->selfSet);
+    shownStructures_ = shown;
+    notify(ModelEvent::ShownStructuresChanged);
+}
+
+void BrainExpressionModel::setShownStructures(const StructureSet& set, bool notify) {
+    shownStructures_ = set;
+    if (notify) this->notify(ModelEvent::ShownStructuresChanged);
+    // A highlight stays while a section shows it even if its mesh is hidden.
+    const bool sectionShown = displayFlags_[kFlagCoronalSection] || displayFlags_[kFlagHorizontalSection] ||
+                              displayFlags_[kFlagSagittalSection];
+    if (highlightedStructure_ && !highlightedStructure_->selfSet.intersects(set) && !sectionShown)
+        setHighlightedStructure(nullptr, true);
+}
+
+void BrainExpressionModel::addGene(std::unique_ptr<GeneExpression> gene) {
+    if (!gene) throw std::invalid_argument("No gene to add.");
+    const auto& colour = kGenePalette[static_cast<std::size_t>(nextPaletteColour)];
+    nextPaletteColour = (nextPaletteColour + 1) % kPaletteSize;
+    gene->setColour(colour[0], colour[1], colour[2]);
+    genes_.push_back(std::move(gene));
+    notify(ModelEvent::GeneAdded, geneCount() - 1);
+}
+
+void BrainExpressionModel::addGeneFromFile(const std::string& path) {
+    addGene(std::make_unique<GeneExpression>(path));
+}
+
+GeneExpression& BrainExpressionModel::geneAt(int index) const {
+    checkGeneIndex(index);
+    return *genes_[static_cast<std::size_t>(index)];
+}
+
+void BrainExpressionModel::removeGene(int index) {
+    checkGeneIndex(index);
+    // Listeners may change the list while being told; find the gene again by identity afterwards.
+    const GeneExpression* gene = genes_[static_cast<std::size_t>(index)].get();
+    notify(ModelEvent::GeneRemoving, index);
+    if (selectedGene_ == gene) selectCell(nullptr, nullptr, true);
+    if (currentGene_ == gene) setCurrentGene(nullptr, true);
+    const auto it =
+        std::find_if(genes_.begin(), genes_.end(), [gene](const auto& g) { return g.get() == gene; });
+    if (it != genes_.end()) genes_.erase(it);
+}
+
+void BrainExpressionModel::setGeneColour(int index, float red, float green, float blue) {
+    checkGeneIndex(index);
+    genes_[static_cast<std::size_t>(index)]->setColour(red, green, blue);
+    notify(ModelEvent::GeneColourChanged, index);
+}
+
+void BrainExpressionModel::setGeneVisible(int index, bool visible) {
+    checkGeneIndex(index);
+    const GeneExpression* gene = genes_[static_cast<std::size_t>(index)].get();
+    genes_[static_cast<std::size_t>(index)]->setVisible(visible);
+    notify(ModelEvent::GeneVisibilityChanged, index);
+    if (selectedGene_ == gene) selectCell(nullptr, nullptr, true);
+}
+
+void BrainExpressionModel::setSectionPosition(int axis, float position, bool notify) {
+    checkSectionAxis(axis);
+    if (std::isnan(position)) return;
+    const float last = static_cast<float>(kGridSize[static_cast<std::size_t>(axis)] - 1);
+    if (position < 0.0f) position = 0.0f;
+    if (std::trunc(position) >= last) position = last;
+    sectionPositions_[static_cast<std::size_t>(axis)] = position;
+    if (notify) this->notify(ModelEvent::SectionMoved, axis);
+}
+
+float BrainExpressionModel::sectionPosition(int axis) const {
+    checkSectionAxis(axis);
+    return sectionPositions_[static_cast<std::size_t>(axis)];
+}
+
+bool BrainExpressionModel::displayFlag(int position) const {
+    if (position < 0 || position >= kDisplayFlagCount)
+        throw std::invalid_argument("Invalid display flag specified.");
+    return displayFlags_[static_cast<std::size_t>(position)];
+}
+
+void BrainExpressionModel::setDisplayFlag(int position, bool value, bool notify) {
+    if (displayFlag(position) == value) return;
+    displayFlags_[static_cast<std::size_t>(position)] = value;
+    if (notify) this->notify(ModelEvent::DisplayFlagChanged);
+}
+
+void BrainExpressionModel::setClippingPlane(int axis, float value, bool isMinimum, bool notify) {
+    checkClippingAxis(axis);
+    if (std::isnan(value)) return;
+    auto& range = clipping_[static_cast<std::size_t>(axis)];
+    const float last = static_cast<float>(kGridSize[static_cast<std::size_t>(axis)] - 1);
+    value = std::clamp(value, 0.0f, last);
+    // The box keeps a slab at least one voxel thick.
+    if (isMinimum)
+        value = std::min(value, range[1] - 2.0f);
+    else
+        value = std::max(value, range[0] + 1.0f);
+    float& stored = range[isMinimum ? 0 : 1];
+    if (stored == value) return;
+    stored = value;
+    if (notify) this->notify(ModelEvent::ClippingPlaneChanged, axis);
+}
+
+float BrainExpressionModel::clippingPlane(int axis, bool isMinimum) const {
+    checkClippingAxis(axis);
+    return clipping_[static_cast<std::size_t>(axis)][isMinimum ? 0 : 1];
+}
+
+void BrainExpressionModel::setClippingPlanesShown(bool value, bool notify) {
+    if (displayFlags_[kFlagClippingPlanesShown] == value) return;
+    displayFlags_[kFlagClippingPlanesShown] = value;
+    if (notify) this->notify(ModelEvent::ClippingPlanesShownChanged, value ? 1 : 0);
+}
+
+void BrainExpressionModel::setRotation(const std::array<float, 4>& quaternion, bool notify) {
+    rotation_ = quaternion;
+    if (notify) this->notify(ModelEvent::RotationChanged);
+}
+
+void BrainExpressionModel::setTranslation(const std::array<float, 3>& vector, bool notify) {
+    translation_ = vector;
+    if (notify) this->notify(ModelEvent::TranslationChanged);
+}
+
+void BrainExpressionModel::setZoom(float value, bool notify) {
+    if (std::isnan(value)) return;
+    value = std::clamp(value, kMinZoom, kMaxZoom);
+    if (value == zoom_) return;
+    zoom_ = value;
+    if (notify) this->notify(ModelEvent::ZoomChanged, static_cast<std::int32_t>(value));
+}
+
+void BrainExpressionModel::resetView() {
+    zoom_ = kDefaultZoom;
+    resetViewState();
+    notify(ModelEvent::ViewReset);
+}
+
+void BrainExpressionModel::setMeshDisplayStyle(int value, bool notify) {
+    if (value == meshDisplayStyle_) return;
+    meshDisplayStyle_ = value;
+    if (notify) this->notify(ModelEvent::MeshDisplayStyleChanged, value);
+}
+
+void BrainExpressionModel::setGeneColourMode(int value, bool notify) {
+    if (value == geneColourMode_) return;
+    geneColourMode_ = value;
+    if (notify) this->notify(ModelEvent::GeneColourModeChanged, value);
+}
+
+void BrainExpressionModel::setCompassLocation(int value, bool notify) {
+    if (value == compassLocation_) return;
+    compassLocation_ = value;
+    if (notify) this->notify(ModelEvent::CompassLocationChanged, value);
+}
+
+void BrainExpressionModel::selectCell(const GeneExpression* gene, const ExpressionCell* cell, bool notify) {
+    if (gene == selectedGene_ && cell == selectedCell_) return;
+    selectedGene_ = gene;
+    selectedCell_ = cell;
+    if (notify) this->notify(ModelEvent::SelectionChanged);
+}
+
+int BrainExpressionModel::selectedCellGeneIndex() const {
+    if (!selectedGene_) return -1;
+    for (std::size_t i = 0; i < genes_.size(); ++i)
+        if (genes_[i].get() == selectedGene_) return static_cast<int>(i);
+    return -1;
+}
+
+void BrainExpressionModel::setCurrentGene(const GeneExpression* gene, bool notify) {
+    if (gene == currentGene_) return;
+    currentGene_ = gene;
+    if (notify) this->notify(ModelEvent::CurrentGeneChanged);
+}
+
+void BrainExpressionModel::setHighlightedStructure(const Structure* structure, bool notify) {
+    if (structure == highlightedStructure_) return;
+    highlightedStructure_ = structure;
+    if (notify) this->notify(ModelEvent::HighlightedStructureChanged);
+}
+
+void BrainExpressionModel::setImageAlpha(float value, bool notify) {
+    if (std::isnan(value)) return;
+    value = std::clamp(value, 0.0f, 1.0f);
+    if (value == imageAlpha_) return;
+    imageAlpha_ = value;
+    if (notify) this->notify(ModelEvent::ImageAlphaChanged);
+}
+
+bool BrainExpressionModel::storeThreshold(std::array<float, 2>& stored, float minimum, float maximum) {
+    if (std::isnan(minimum) || std::isnan(maximum)) return false;
+    if (minimum < 0.0f) minimum = 0.0f;
+    if (maximum >= 0.0f && maximum < minimum) minimum = maximum;
+    if (stored[0] == minimum && stored[1] == maximum) return false;
+    stored = {minimum, maximum};
+    return true;
+}
+
+void BrainExpressionModel::levelThreshold(float& minimum, float& maximum) const {
+    minimum = levelThreshold_[0];
+    maximum = levelThreshold_[1];
+}
+
+void BrainExpressionModel::setLevelThreshold(float minimum, float maximum, bool notify) {
+    if (storeThreshold(levelThreshold_, minimum, maximum) && notify)
+        this->notify(ModelEvent::ThresholdChanged);
+}
+
+void BrainExpressionModel::expressorThreshold(float& minimum, float& maximum) const {
+    minimum = expressorThreshold_[0];
+    maximum = expressorThreshold_[1];
+}
+
+void BrainExpressionModel::setExpressorThreshold(float minimum, float maximum, bool notify) {
+    if (storeThreshold(expressorThreshold_, minimum, maximum) && notify)
+        this->notify(ModelEvent::ThresholdChanged);
+}
+
+void BrainExpressionModel::setThresholdControlsShown(bool value, bool notify) {
+    if (displayFlags_[kFlagThresholdControlsShown] == value) return;
+    displayFlags_[kFlagThresholdControlsShown] = value;
+    if (notify) this->notify(ModelEvent::ThresholdControlsShownChanged);
+}
+
+void BrainExpressionModel::setImagePanelMode(int value, bool notify) {
+    if (value == imagePanelMode_) return;
+    imagePanelMode_ = value;
+    if (notify) this->notify(ModelEvent::ImagePanelModeChanged);
+}
+
+void BrainExpressionModel::addListener(BrainExpressionModelListener* listener) {
+    if (!listener || std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) return;
+    listeners_.push_back(listener);
+}
+
+void BrainExpressionModel::removeListener(BrainExpressionModelListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void BrainExpressionModel::notify(ModelEvent event, std::int32_t argument) {
+    // Listeners may add or remove listeners while being told: walk a copy, and skip any that left
+    // meanwhile, since a removed listener may already be gone.
+    const std::vector<BrainExpressionModelListener*> snapshot = listeners_;
+    for (BrainExpressionModelListener* listener : snapshot)
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
+            listener->modelChanged(code(event), *this, argument);
+}
+
+void BrainExpressionModel::resetViewState() {
+    for (int axis = 0; axis < 3; ++axis) {
+        const float last = static_cast<float>(kGridSize[static_cast<std::size_t>(axis)] - 1);
+        setClippingPlane(axis, 0.0f, true, false);
+        setClippingPlane(axis, last, false, false);
+        sectionPositions_[static_cast<std::size_t>(axis)] =
+            static_cast<float>(kGridSize[static_cast<std::size_t>(axis)]) / 2.0f;
+    }
+    rotation_ = {0.0f, 0.0f, 0.0f, 1.0f};
+    translation_ = {0.0f, 0.0f, 0.0f};
+    // The left-right section starts off the midline, where it would show nothing useful.
+    sectionPositions_[2] -= 5.0f;
+    setLevelThreshold(0.0f, -1.0f, false);
+    setExpressorThreshold(5.0f, -1.0f, false);
+}
+
+} // namespace volumira
