@@ -2,6 +2,7 @@
 
 #include "atlas/Structure.h"
 #include "expression/GeneExpression.h"
+#include "preferences/UserPreferences.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,14 +30,41 @@ const std::array<std::array<float, 3>, BrainExpressionModel::kPaletteSize> Brain
         {0.7f, 0.2f, 0.35f},
     }};
 
-BrainExpressionModel::BrainExpressionModel() {
+BrainExpressionModel::BrainExpressionModel() : BrainExpressionModel(UserPreferences::instance()) {}
+
+BrainExpressionModel::BrainExpressionModel(UserPreferences& preferences) : preferences_(preferences) {
     // The reset moves the minimum first, which needs a maximum already in place.
     for (std::size_t axis = 0; axis < 3; ++axis)
         clipping_[axis] = {0.0f, static_cast<float>(kGridSize[axis] - 1)};
     resetViewState();
+    loadSettings();
 }
 
-BrainExpressionModel::~BrainExpressionModel() = default;
+BrainExpressionModel::~BrainExpressionModel() {
+    ModelSettings settings;
+    settings.compassLocation = compassLocation_;
+    settings.toolMode = toolMode_;
+    // Rounded, not truncated: a percent read and written back must not drift down by one.
+    settings.imageAlphaPercent = static_cast<std::int32_t>(std::lround(imageAlpha_ * 100.0f));
+    settings.meshDisplayStyle = meshDisplayStyle_;
+    settings.geneColorMode = geneColourMode_;
+    settings.thresholdControlsVisible = displayFlags_[kFlagThresholdControlsShown] ? 1 : 0;
+    preferences_.saveModelSettings(settings);
+}
+
+void BrainExpressionModel::loadSettings() {
+    const ModelSettings settings = preferences_.loadModelSettings();
+    // A stored value the view cannot show falls back to the default rather than being clamped.
+    const auto inRange = [](std::int32_t value, std::int32_t last, std::int32_t fallback) {
+        return value >= 0 && value <= last ? value : fallback;
+    };
+    compassLocation_ = inRange(settings.compassLocation, 2, 0);
+    toolMode_ = inRange(settings.toolMode, 2, 0);
+    imageAlpha_ = static_cast<float>(inRange(settings.imageAlphaPercent, 100, 50)) / 100.0f;
+    meshDisplayStyle_ = inRange(settings.meshDisplayStyle, 1, 0);
+    geneColourMode_ = inRange(settings.geneColorMode, 3, 0);
+    displayFlags_[kFlagThresholdControlsShown] = settings.thresholdControlsVisible != 0;
+}
 
 void BrainExpressionModel::checkSectionAxis(int axis) {
     if (axis < 0 || axis > 2) throw std::invalid_argument("Invalid MPR plane specified.");

@@ -12,6 +12,7 @@
 namespace volumira {
 
 class GeneExpression;
+class UserPreferences;
 struct ExpressionCell;
 struct Structure;
 
@@ -35,7 +36,11 @@ class BrainExpressionModel {
     static constexpr int kPaletteSize = 5;
     static const std::array<std::array<float, 3>, kPaletteSize> kGenePalette;
 
+    // Display settings come from the process-wide preferences.
     BrainExpressionModel();
+    // Display settings come from these preferences, which must outlive the model.
+    explicit BrainExpressionModel(UserPreferences& preferences);
+    // Writes the display settings back to the preferences.
     virtual ~BrainExpressionModel();
     BrainExpressionModel(const BrainExpressionModel&) = delete;
     BrainExpressionModel& operator=(const BrainExpressionModel&) = delete;
@@ -123,6 +128,9 @@ class BrainExpressionModel {
     // Shared by both thresholds: clamps, stores and reports whether anything changed.
     static bool storeThreshold(std::array<float, 2>& stored, float minimum, float maximum);
 
+    void loadSettings();
+
+    UserPreferences& preferences_;
     std::vector<BrainExpressionModelListener*> listeners_;
     std::vector<std::unique_ptr<GeneExpression>> genes_;
     std::array<float, 3> sectionPositions_{};

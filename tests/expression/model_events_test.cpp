@@ -1,5 +1,6 @@
 #include "expression/BrainExpressionModel.h"
 #include "expression/ModelRecorder.h"
+#include "expression/TestModel.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -17,7 +18,7 @@ TEST(ModelEvents, CodesAreStable) {
 }
 
 TEST(ModelEvents, ListenersAreToldInOrderOfAdditionOnceEach) {
-    BrainExpressionModel model;
+    test::TestModel model;
     std::vector<int> order;
     ModelRecorder a, b;
     a.onEvent = [&order](int) { order.push_back(1); };
@@ -38,7 +39,7 @@ TEST(ModelEvents, ListenersAreToldInOrderOfAdditionOnceEach) {
 }
 
 TEST(ModelEvents, ListenerMayRemoveItselfAndOthersWhileBeingTold) {
-    BrainExpressionModel model;
+    test::TestModel model;
     ModelRecorder first, second, added;
     first.onEvent = [&](int) {
         model.removeListener(&first);
@@ -58,7 +59,7 @@ TEST(ModelEvents, ListenerMayRemoveItselfAndOthersWhileBeingTold) {
 }
 
 TEST(ModelEvents, ListenerMayCallSettersFromANotification) {
-    BrainExpressionModel model;
+    test::TestModel model;
     ModelRecorder recorder;
     recorder.onEvent = [&model](int event) {
         if (event == static_cast<int>(ModelEvent::ZoomChanged)) model.setSectionPosition(0, 10.0f, true);

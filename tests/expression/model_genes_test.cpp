@@ -2,6 +2,7 @@
 #include "expression/ExpressionCell.h"
 #include "expression/GeneExpression.h"
 #include "expression/ModelRecorder.h"
+#include "expression/TestModel.h"
 #include "support/ErrorText.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ std::unique_ptr<GeneExpression> gene(const char* symbol) {
 } // namespace
 
 TEST(ModelGenes, GenesTakeThePaletteInTurnAcrossModels) {
-    BrainExpressionModel first, second;
+    test::TestModel first, second;
     ModelRecorder recorder;
     first.addListener(&recorder);
     for (const char* s : {"A", "B", "C"})
@@ -47,7 +48,7 @@ TEST(ModelGenes, GenesTakeThePaletteInTurnAcrossModels) {
 }
 
 TEST(ModelGenes, BadGeneIndicesAreRejected) {
-    BrainExpressionModel model;
+    test::TestModel model;
     model.addGene(gene("A"));
     for (int index : {-1, 1}) {
         EXPECT_EQ(errorOf([&] { model.removeGene(index); }), "RemoveGene index out of range.");
@@ -60,7 +61,7 @@ TEST(ModelGenes, BadGeneIndicesAreRejected) {
 }
 
 TEST(ModelGenes, RemovingTheSelectedGeneAnnouncesRemovalThenSelectionThenCurrentGene) {
-    BrainExpressionModel model;
+    test::TestModel model;
     model.addGene(gene("A"));
     model.addGene(gene("B"));
     const GeneExpression* b = &model.geneAt(1);
@@ -87,7 +88,7 @@ TEST(ModelGenes, RemovingTheSelectedGeneAnnouncesRemovalThenSelectionThenCurrent
 }
 
 TEST(ModelGenes, ColourAndVisibilityAreStoredAndAnnounced) {
-    BrainExpressionModel model;
+    test::TestModel model;
     model.addGene(gene("A"));
     ExpressionCell cell;
     model.selectCell(&model.geneAt(0), &cell, false);

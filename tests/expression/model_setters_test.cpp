@@ -3,13 +3,14 @@
 #include "expression/ExpressionCell.h"
 #include "expression/GeneExpression.h"
 #include "expression/ModelRecorder.h"
+#include "expression/TestModel.h"
 #include "support/ErrorText.h"
 
 #include <array>
 #include <functional>
-#include <stdexcept>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ using test::ModelRecorder;
 using Events = std::vector<ModelRecorder::Event>;
 
 TEST(ModelSetters, NewModelHasTheDefaults) {
-    const BrainExpressionModel model;
+    const test::TestModel model;
     const std::array<float, 3> sections{66.5f, 40.5f, 52.5f};
     const std::array<float, 3> last{132.0f, 80.0f, 114.0f};
     for (int axis = 0; axis < 3; ++axis) {
@@ -58,7 +59,7 @@ TEST(ModelSetters, SectionPositionIsClampedAndAlwaysAnnounced) {
                                            {0, 132.5f, 132.0f},
                                            {2, 57.25f, 57.25f},
                                            {1, 80.9f, 80.0f}}) {
-        BrainExpressionModel model;
+        test::TestModel model;
         ModelRecorder recorder;
         model.addListener(&recorder);
         model.setSectionPosition(c.axis, c.in, true);
@@ -86,7 +87,7 @@ TEST(ModelSetters, ClippingPlaneIsClampedAndKeepsTheBoxOpen) {
                                            {1, 10, 50, 5, false, 11, true},
                                            {2, 0, 114, 60.5f, false, 60.5f, true},
                                            {2, 20, 114, 200, true, 112, true}}) {
-        BrainExpressionModel model;
+        test::TestModel model;
         model.setClippingPlane(c.axis, c.presetMin, true, false);
         model.setClippingPlane(c.axis, c.presetMax, false, false);
         ModelRecorder recorder;
@@ -101,7 +102,7 @@ TEST(ModelSetters, ClippingPlaneIsClampedAndKeepsTheBoxOpen) {
 }
 
 TEST(ModelSetters, ZoomIsClampedAndReportedTruncated) {
-    BrainExpressionModel model;
+    test::TestModel model;
     ModelRecorder recorder;
     model.addListener(&recorder);
     model.setZoom(300.0f, true);
@@ -124,7 +125,7 @@ TEST(ModelSetters, ThresholdsAreClampedAndAnnouncedOnlyWhenChanged) {
     const std::vector<Case> cases{{10, 3, 3, 3}, {10, -1, 10, -1}, {-4, 20, 0, 20}, {-4, -2, 0, -2}};
     for (int which = 0; which < 2; ++which)
         for (const Case& c : cases) {
-            BrainExpressionModel model;
+            test::TestModel model;
             ModelRecorder recorder;
             model.addListener(&recorder);
             float lo = 0, hi = 0;
@@ -170,20 +171,20 @@ TEST(ModelSetters, ValueSettersAnnounceOnlyChangesAndOnlyWhenAsked) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        BrainExpressionModel quiet;
+        test::TestModel quiet;
         ModelRecorder quietRecorder;
         quiet.addListener(&quietRecorder);
         c.set(quiet, false);
         EXPECT_TRUE(quietRecorder.events.empty());
 
-        BrainExpressionModel model;
+        test::TestModel model;
         ModelRecorder recorder;
         model.addListener(&recorder);
         c.set(model, true);
         c.set(model, true);
         EXPECT_EQ(recorder.events, Events{c.event});
     }
-    BrainExpressionModel model;
+    test::TestModel model;
     model.setClippingPlanesShown(true, false);
     model.setThresholdControlsShown(true, false);
     EXPECT_TRUE(model.clippingPlanesShown());
@@ -193,7 +194,7 @@ TEST(ModelSetters, ValueSettersAnnounceOnlyChangesAndOnlyWhenAsked) {
 }
 
 TEST(ModelSetters, CameraSettersAlwaysStoreAndAnnounceWhenAsked) {
-    BrainExpressionModel model;
+    test::TestModel model;
     ModelRecorder recorder;
     model.addListener(&recorder);
     model.setRotation({0, 0, 0, 1}, true);
@@ -222,7 +223,7 @@ TEST(ModelSetters, CameraSettersAlwaysStoreAndAnnounceWhenAsked) {
 }
 
 TEST(ModelSetters, BadAxesAndFlagsAreRejected) {
-    BrainExpressionModel model;
+    test::TestModel model;
     for (int axis : {-1, 3}) {
         EXPECT_EQ(errorOf([&] { model.setSectionPosition(axis, 1, true); }), "Invalid MPR plane specified.");
         EXPECT_EQ(errorOf([&] { model.sectionPosition(axis); }), "Invalid MPR plane specified.");
@@ -242,7 +243,7 @@ TEST(ModelSetters, HidingTheHighlightedStructureClearsItUnlessASectionShowsIt) {
     without.set(8);
     for (int sectionFlag : {-1, 0, 1, 2}) {
         SCOPED_TRACE(sectionFlag);
-        BrainExpressionModel model;
+        test::TestModel model;
         if (sectionFlag >= 0) model.setDisplayFlag(sectionFlag, true, false);
         model.setHighlightedStructure(&structure, false);
         ModelRecorder recorder;
@@ -264,7 +265,7 @@ TEST(ModelSetters, FilteringOutTheSelectedCellsStructureClearsTheSelection) {
     ExpressionCell cell;
     cell.structure = &structure;
     const GeneExpression gene("g", "G");
-    BrainExpressionModel model;
+    test::TestModel model;
     ModelRecorder recorder;
     model.addListener(&recorder);
     model.selectCell(&gene, &cell, true);
