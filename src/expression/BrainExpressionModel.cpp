@@ -5,6 +5,7 @@
 #include "preferences/UserPreferences.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <stdexcept>
 
@@ -261,6 +262,26 @@ int BrainExpressionModel::selectedCellGeneIndex() const {
     for (std::size_t i = 0; i < genes_.size(); ++i)
         if (genes_[i].get() == selectedGene_) return static_cast<int>(i);
     return -1;
+}
+
+bool BrainExpressionModel::selectedCellImageUrl(std::string& out) const {
+    out.clear();
+    if (!selectedCell_ || !selectedGene_) return false;
+    const SectionImage* image = selectedGene_->sectionImage(selectedCell_->section);
+    // An image without a size cannot place the cell on its page.
+    if (!image || image->width == 0 || image->height == 0) return false;
+    const auto dx = static_cast<std::int64_t>(selectedCell_->sectionX) - image->width / 2;
+    const auto dy = static_cast<std::int64_t>(selectedCell_->sectionY) - image->height / 2;
+    const float x = static_cast<float>(-dx) / static_cast<float>(image->width);
+    const float y = static_cast<float>(-dy) / static_cast<float>(image->height);
+    const auto text = [](float value) {
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        return std::string(buffer, result.ptr);
+    };
+    out = preferences_.imagePageUrl() + std::to_string(image->imageId) + "&x=" + text(x) + "&y=" + text(y) +
+          "&z=50";
+    return true;
 }
 
 void BrainExpressionModel::setCurrentGene(const GeneExpression* gene, bool notify) {

@@ -97,6 +97,9 @@ class BrainExpressionModel {
     // -1 when no cell is selected or its gene is not in the model.
     virtual int selectedCellGeneIndex() const;
     virtual const ExpressionCell* selectedCell() const { return selectedCell_; }
+    // The server page of the selected cell's section image, centred on the cell; false (out empty)
+    // without a selected cell, its gene or a usable image of its section.
+    virtual bool selectedCellImageUrl(std::string& out) const;
 
     virtual void setCurrentGene(const GeneExpression* gene, bool notify);
     virtual const GeneExpression* currentGene() const { return currentGene_; }
