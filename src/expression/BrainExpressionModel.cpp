@@ -1,5 +1,7 @@
 #include "expression/BrainExpressionModel.h"
 
+#include "atlas/Ontology.h"
+#include "atlas/ReferenceAtlas.h"
 #include "atlas/Structure.h"
 #include "expression/GeneExpression.h"
 #include "preferences/UserPreferences.h"
@@ -107,6 +109,39 @@ void BrainExpressionModel::setShownStructures(const StructureSet& set, bool noti
                               displayFlags_[kFlagSagittalSection];
     if (highlightedStructure_ && !highlightedStructure_->selfSet.intersects(set) && !sectionShown)
         setHighlightedStructure(nullptr, true);
+}
+
+void BrainExpressionModel::showAllLeafStructures() {
+    showAllLeafStructures(ReferenceAtlas::instance().ontology());
+}
+
+void BrainExpressionModel::showSearchableStructures() {
+    showSearchableStructures(ReferenceAtlas::instance().ontology());
+}
+
+void BrainExpressionModel::showAllLeafStructures(const Ontology& ontology) {
+    StructureSet shown;
+    std::vector<const Structure*> pending{&ontology.root()};
+    while (!pending.empty()) {
+        const Structure* structure = pending.back();
+        pending.pop_back();
+        if (structure->children.empty())
+            shown.unite(structure->selfSet);
+        else
+            pending.insert(pending.end(), structure->children.begin(), structure->children.end());
+    }
+    shownStructures_ = shown;
+    notify(ModelEvent::ShownStructuresChanged);
+}
+
+void BrainExpressionModel::showSearchableStructures(const Ontology& ontology) {
+    // The major brain divisions that gene searches can be restricted to.
+    static constexpr std::array<int, 11> kSearchable{3, 8, 24, 35, 49, 100, 62, 128, 165, 189, 224};
+    StructureSet shown;
+    for (int index : kSearchable)
+        shown.unite(ontology.structureAt(index).selfSet);
+    shownStructures_ = shown;
+    notify(ModelEvent::ShownStructuresChanged);
 }
 
 void BrainExpressionModel::addGene(std::unique_ptr<GeneExpression> gene) {

@@ -12,6 +12,7 @@
 namespace volumira {
 
 class GeneExpression;
+class Ontology;
 class UserPreferences;
 struct ExpressionCell;
 struct Structure;
@@ -53,6 +54,11 @@ class BrainExpressionModel {
     virtual void showStructuresOfGenes(const int* geneIndices, int count);
     virtual const StructureSet& shownStructures() const { return shownStructures_; }
     virtual void setShownStructures(const StructureSet& set, bool notify);
+    // Both show a fixed choice of structures of the process-wide atlas's ontology, or of the one given.
+    virtual void showAllLeafStructures();
+    virtual void showSearchableStructures();
+    void showAllLeafStructures(const Ontology& ontology);
+    void showSearchableStructures(const Ontology& ontology);
 
     // Takes ownership and gives the gene the next palette colour.
     virtual void addGene(std::unique_ptr<GeneExpression> gene);
