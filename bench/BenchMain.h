@@ -3,9 +3,13 @@
 // What the benchmark programs share: their command line and a reporter that keeps the median time of
 // each benchmark so the programs can print ratios after the table.
 
+#include "platform/FileUtils.h"
+
 #include <benchmark/benchmark.h>
+#include <cstdint>
 #include <cstdio>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,18 @@ class MedianReporter : public benchmark::ConsoleReporter {
   private:
     std::map<std::string, double> medians_;
 };
+
+// A whole file in memory, for the floors that read with no library in between.
+inline std::vector<std::uint8_t> readWhole(const std::string& path) {
+    UniqueFile file = openFile(path, "rb");
+    if (!file) throw std::runtime_error("Could not open " + path);
+    std::fseek(file.get(), 0, SEEK_END);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::ftell(file.get())));
+    std::fseek(file.get(), 0, SEEK_SET);
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+        throw std::runtime_error("Could not read " + path);
+    return bytes;
+}
 
 // Takes an optional work directory as the first argument, then Google Benchmark's flags, with
 // repetitions interleaved so that slow drifts of the machine favour neither side of a ratio.

@@ -33,16 +33,6 @@ namespace {
 // The unpack benchmark writes into a directory of its own, so the files the load reads stay settled.
 std::string gData, gShared, gUnpackShared;
 
-std::vector<std::uint8_t> readWhole(const std::string& path) {
-    UniqueFile file = openFile(path, "rb");
-    std::fseek(file.get(), 0, SEEK_END);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::ftell(file.get())));
-    std::fseek(file.get(), 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        throw std::runtime_error("read");
-    return bytes;
-}
-
 void clearUnpacked() {
     for (const char* name : {"Atlas25", "SagittalAtlasMap", "Version"})
         deleteFile(gUnpackShared + name);
@@ -79,7 +69,7 @@ void BM_UnpackFloor(benchmark::State& state) {
     for (auto _ : state) {
         // A fresh volume each time, from the same allocator as the atlas's volumes.
         VoxelBuffer volume = allocateVoxels(static_cast<std::size_t>(nx) * ny * nz);
-        const auto comp = readWhole(gData + "Atlas25.comp");
+        const auto comp = bench::readWhole(gData + "Atlas25.comp");
         std::vector<std::uint32_t> offsets(nx);
         std::memcpy(offsets.data(), comp.data(), offsets.size() * 4);
         std::uint8_t* destination = volume.get();

@@ -38,16 +38,6 @@ Fixture& fixture() {
     return f;
 }
 
-std::vector<std::uint8_t> readWhole(const std::string& path) {
-    UniqueFile file = openFile(path, "rb");
-    std::fseek(file.get(), 0, SEEK_END);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::ftell(file.get())));
-    std::fseek(file.get(), 0, SEEK_SET);
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        throw std::runtime_error("read");
-    return bytes;
-}
-
 void prepare(const std::string& dir) {
     Fixture& f = fixture();
     std::filesystem::create_directories(dir);
@@ -57,7 +47,7 @@ void prepare(const std::string& dir) {
     volume.writeRaw(f.rawPath);
     volume.writeCompressed(f.compPath);
 
-    const auto comp = readWhole(f.compPath);
+    const auto comp = bench::readWhole(f.compPath);
     std::vector<std::uint32_t> offsets(kNx);
     std::memcpy(offsets.data(), comp.data(), kNx * 4);
     for (int i = 0; i < kNx; ++i) {
