@@ -225,4 +225,12 @@ void Ontology::structuresIn(const StructureSet& set, std::vector<const Structure
         if (s.selfSet.intersects(set)) result.push_back(&s);
 }
 
+StructureSet Ontology::searchableStructures() const {
+    static constexpr std::array<int, 11> kSearchableSlots{3, 8, 24, 35, 49, 100, 62, 128, 165, 189, 224};
+    StructureSet set;
+    for (int slot : kSearchableSlots)
+        set.unite((*slots_)[static_cast<std::size_t>(slot)].selfSet);
+    return set;
+}
+
 } // namespace volumira

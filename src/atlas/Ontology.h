@@ -39,6 +39,8 @@ class Ontology {
     const Structure* structureByAcronym(const std::string& acronym) const;
     // Clears result, then appends in index order every structure whose own bit is in the set.
     void structuresIn(const StructureSet& set, std::vector<const Structure*>& result) const;
+    // The own bits of the major brain divisions that gene searches can be restricted to.
+    StructureSet searchableStructures() const;
 
     // Lines read plus one for "No Annotation"; 0 for an empty file.
     int count() const { return count_; }

@@ -135,12 +135,7 @@ void BrainExpressionModel::showAllLeafStructures(const Ontology& ontology) {
 }
 
 void BrainExpressionModel::showSearchableStructures(const Ontology& ontology) {
-    // The major brain divisions that gene searches can be restricted to.
-    static constexpr std::array<int, 11> kSearchable{3, 8, 24, 35, 49, 100, 62, 128, 165, 189, 224};
-    StructureSet shown;
-    for (int index : kSearchable)
-        shown.unite(ontology.structureAt(index).selfSet);
-    shownStructures_ = shown;
+    shownStructures_ = ontology.searchableStructures();
     notify(ModelEvent::ShownStructuresChanged);
 }
 
