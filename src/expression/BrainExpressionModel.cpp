@@ -381,15 +381,33 @@ void BrainExpressionModel::addListener(BrainExpressionModelListener* listener) {
 }
 
 void BrainExpressionModel::removeListener(BrainExpressionModelListener* listener) {
+    if (!listener) return;
+    // While listeners are being told, a removed one only leaves a gap, so that the walk stays valid;
+    // the gaps close when the outermost notification ends.
+    if (notifying_ > 0) {
+        std::replace(listeners_.begin(), listeners_.end(), listener,
+                     static_cast<BrainExpressionModelListener*>(nullptr));
+        return;
+    }
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
 void BrainExpressionModel::notify(ModelEvent event, std::int32_t argument) {
-    // Listeners may add or remove listeners while being told: walk a copy, and skip any that left
-    // meanwhile, since a removed listener may already be gone.
-    const std::vector<BrainExpressionModelListener*> snapshot = listeners_;
-    for (BrainExpressionModelListener* listener : snapshot)
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
+    // Listeners may add or remove listeners while being told. Those added now hear from the next
+    // event on; those removed are skipped at once, since they may already be gone. No copy of the
+    // list is made, so an event costs no allocation.
+    struct Depth {
+        BrainExpressionModel& model;
+        explicit Depth(BrainExpressionModel& m) : model(m) { ++model.notifying_; }
+        ~Depth() {
+            if (--model.notifying_ == 0)
+                model.listeners_.erase(std::remove(model.listeners_.begin(), model.listeners_.end(), nullptr),
+                                       model.listeners_.end());
+        }
+    } depth(*this);
+    const std::size_t count = listeners_.size();
+    for (std::size_t i = 0; i < count; ++i)
+        if (BrainExpressionModelListener* listener = listeners_[i])
             listener->modelChanged(code(event), *this, argument);
 }
 

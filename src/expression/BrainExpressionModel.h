@@ -140,7 +140,9 @@ class BrainExpressionModel {
     void loadSettings();
 
     UserPreferences& preferences_;
+    // Null entries are listeners removed during a notification.
     std::vector<BrainExpressionModelListener*> listeners_;
+    int notifying_ = 0;
     std::vector<std::unique_ptr<GeneExpression>> genes_;
     std::array<float, 3> sectionPositions_{};
     std::array<std::array<float, 2>, 3> clipping_{};

@@ -1,5 +1,7 @@
 #include "io/CompressedBlock.h"
 
+#include "io/ByteBuffer.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -22,7 +24,7 @@ constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 
 void inflateInto(const std::uint8_t* source, std::size_t sourceLength, MemoryStream& out,
                  std::size_t expected) {
-    out.resize(expected);
+    out.resizeForOverwrite(expected);
     out.seek(0);
     uLongf produced = static_cast<uLongf>(expected);
     // uncompress rejects a null destination even for an empty result.
@@ -71,7 +73,7 @@ void readCompressedBlock(IOStream& stream, MemoryStream& out) {
         return;
     }
 
-    std::vector<std::uint8_t> compressed;
+    ByteBuffer compressed;
     compressed.reserve(std::min(length, kReadPiece));
     for (std::size_t done = 0; done < length;) {
         const std::size_t piece = std::min(kReadPiece, length - done);

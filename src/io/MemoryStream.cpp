@@ -45,4 +45,9 @@ void MemoryStream::resize(std::size_t size) {
     if (cursor_ > size) cursor_ = size;
 }
 
+void MemoryStream::resizeForOverwrite(std::size_t size) {
+    buffer_.resize(size);
+    if (cursor_ > size) cursor_ = size;
+}
+
 } // namespace volumira

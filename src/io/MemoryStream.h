@@ -1,8 +1,7 @@
 #pragma once
 
+#include "io/ByteBuffer.h"
 #include "io/IOStream.h"
-
-#include <vector>
 
 namespace volumira {
 
@@ -24,9 +23,11 @@ class MemoryStream : public IOStream {
     std::size_t remaining() const { return buffer_.size() - cursor_; }
     // New bytes are zero; the cursor moves back to the new end when it lay beyond it.
     void resize(std::size_t size);
+    // As resize, but new bytes are left as they are: for a buffer the caller fills in full next.
+    void resizeForOverwrite(std::size_t size);
 
   private:
-    std::vector<std::uint8_t> buffer_;
+    ByteBuffer buffer_;
     std::size_t cursor_ = 0;
 };
 
