@@ -135,14 +135,21 @@ void GeneExpression::assignStructures(const ExpressionAtlas& atlas) {
 
     const int nx = atlas::kCoarseDims[0], ny = atlas::kCoarseDims[1];
     const double spacing = atlas::kCoarseSpacing;
+    const Image3d& annotation = atlas.annotation100;
+    // An annotation on the expression grid itself is indexed by the cell's own voxel number.
+    const std::uint8_t* labels =
+        annotation.isLoaded() && annotation.spacing() == atlas::kCoarseSpacing && annotation.dimension(0) == nx &&
+                annotation.dimension(1) == ny && annotation.dimension(2) == atlas::kCoarseDims[2]
+            ? annotation.data()
+            : nullptr;
     for (ExpressionCell& cell : cells_) {
         const int q = cell.gridId - 1;
         const int x = q % nx, y = (q % (nx * ny)) / nx, z = q / (nx * ny);
         cell.x = static_cast<float>(x);
         cell.y = static_cast<float>(y);
         cell.z = static_cast<float>(z);
-        const Structure& structure =
-            ontology.structureAt(atlas.annotation100.valueAt(x * spacing, y * spacing, z * spacing));
+        const Structure& structure = ontology.structureAt(
+            labels ? labels[q] : annotation.valueAt(x * spacing, y * spacing, z * spacing));
         cell.structure = &structure;
         const int order = structure.order >= 0 && structure.order < lists ? structure.order : 0;
         structureCells_[static_cast<std::size_t>(order)].cells.push_back(&cell);
