@@ -64,16 +64,23 @@ void NetworkQueue::startWaiting() {
 
 void NetworkQueue::cancelAll() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    // cancel() takes each job out of its list and may move a waiting one up, so walk a snapshot.
-    std::vector<Transfer*> jobs(running_.begin(), running_.end());
-    jobs.insert(jobs.end(), waiting_.begin(), waiting_.end());
-    for (Transfer* job : jobs)
+    // The waiting ones go first: cancelling a running one would start them only to cancel them at once.
+    // cancel() takes each job out of its list, so walk snapshots.
+    const std::vector<Transfer*> waiting(waiting_.begin(), waiting_.end());
+    for (Transfer* job : waiting)
+        job->cancel();
+    const std::vector<Transfer*> running(running_.begin(), running_.end());
+    for (Transfer* job : running)
         job->cancel();
 }
 
 void NetworkQueue::shutdown() {
     cancelAll();
     if (UiDispatcher* dispatcher = uiDispatcher()) dispatcher->close();
+    waitForThreads();
+}
+
+void NetworkQueue::waitForThreads() {
     std::unique_lock<std::recursive_mutex> lock(mutex_);
     threadsEnded_.wait(lock, [this] { return liveThreads_ == 0; });
 }

@@ -24,11 +24,14 @@ class NetworkQueue {
     // Takes the job out of its list; when it was running, the first waiting job starts. Returns whether it
     // was running. Nothing happens for a job in neither list.
     bool remove(Transfer* job);
-    // Cancels every running transfer, then every waiting one. UI thread.
+    // Cancels every waiting transfer, then every running one. UI thread.
     void cancelAll();
     // For the end of the UI: cancelAll(), close the installed dispatcher, then wait until every transfer
     // thread has ended, the cancelled ones still winding down included. UI thread.
     void shutdown();
+    // Blocks until every transfer thread has ended; their reports must be able to reach the UI thread or be
+    // refused meanwhile.
+    void waitForThreads();
 
     std::size_t runningCount() const;
     std::size_t waitingCount() const;
