@@ -7,10 +7,12 @@ namespace volumira {
 
 GeneFetchCompletionListener::~GeneFetchCompletionListener() = default;
 
-GeneFetcher::~GeneFetcher() { cancel(); }
+GeneFetcher::~GeneFetcher() {
+    cancel();
+}
 
-void GeneFetcher::fetch(const std::string& name, const std::string& url, GeneFetchCompletionListener* listener,
-                        int value) {
+void GeneFetcher::fetch(const std::string& name, const std::string& url,
+                        GeneFetchCompletionListener* listener, int value) {
     cancel();
     name_ = name;
     value_ = value;
@@ -44,7 +46,8 @@ void GeneFetcher::dataReceived(const std::uint8_t*, std::size_t length) {
     received_ += length;
     // A server that sends more than it announced still ends at 1.
     if (expected_ != 0)
-        progress_ = static_cast<float>(std::min(1.0, static_cast<double>(received_) / static_cast<double>(expected_)));
+        progress_ = static_cast<float>(
+            std::min(1.0, static_cast<double>(received_) / static_cast<double>(expected_)));
     if (listener_) listener_->fetchProgress(*this, progress_);
 }
 

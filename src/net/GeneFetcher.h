@@ -21,7 +21,8 @@ class GeneFetcher : public NetEventListener {
 
     // Cancels a transfer still running, then starts downloading url. Throws std::runtime_error "Could not
     // connect to server." when no transfer can be created.
-    void fetch(const std::string& name, const std::string& url, GeneFetchCompletionListener* listener, int value);
+    void fetch(const std::string& name, const std::string& url, GeneFetchCompletionListener* listener,
+               int value);
     bool isFetching() const { return transfer_ != nullptr; }
     // Cancels the transfer, if any, and forgets name, value, listener and progress.
     void cancel();

@@ -15,7 +15,9 @@ NetworkQueue& NetworkQueue::instance() {
 }
 
 // curl's global set-up is not thread-safe, so it is done once here, before the first transfer exists.
-NetworkQueue::NetworkQueue() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+NetworkQueue::NetworkQueue() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
 
 // Transfer threads may outlive main() only if shutdown() was not called; curl is then left set up for them.
 NetworkQueue::~NetworkQueue() = default;

@@ -9,7 +9,9 @@ namespace volumira {
 
 namespace {
 
-std::string levelSuffix(int level) { return "&level=" + std::to_string(level); }
+std::string levelSuffix(int level) {
+    return "&level=" + std::to_string(level);
+}
 
 // The shortest text that reads back as the same float.
 std::string floatText(float value) {
@@ -21,7 +23,8 @@ std::string floatText(float value) {
 } // namespace
 
 std::string ServerUrls::gridByImageSeries(std::int32_t imageSeriesId, int level) const {
-    return preferences_.gridFileUrl() + "?imageseriesid=" + std::to_string(imageSeriesId) + levelSuffix(level);
+    return preferences_.gridFileUrl() + "?imageseriesid=" + std::to_string(imageSeriesId) +
+           levelSuffix(level);
 }
 
 std::string ServerUrls::gridByExperiment(std::int32_t experimentId, int level) const {
@@ -56,13 +59,19 @@ std::string ServerUrls::imageTile(const std::string& imagePath, int group, int l
            std::to_string(level) + "-" + std::to_string(x) + "-" + std::to_string(y) + ".jpg";
 }
 
-const std::string& ServerUrls::searchService() const { return preferences_.searchServiceUrl(); }
-const std::string& ServerUrls::versions() const { return preferences_.versionsUrl(); }
-const std::string& ServerUrls::searchDomains() const { return preferences_.searchDomainsUrl(); }
+const std::string& ServerUrls::searchService() const {
+    return preferences_.searchServiceUrl();
+}
+const std::string& ServerUrls::versions() const {
+    return preferences_.versionsUrl();
+}
+const std::string& ServerUrls::searchDomains() const {
+    return preferences_.searchDomainsUrl();
+}
 
 std::string ServerUrls::imagePage(std::int32_t imageId, float x, float y, int zoom) const {
-    return preferences_.imagePageUrl() + std::to_string(imageId) + "&x=" + floatText(x) + "&y=" + floatText(y) +
-           "&z=" + std::to_string(zoom);
+    return preferences_.imagePageUrl() + std::to_string(imageId) + "&x=" + floatText(x) +
+           "&y=" + floatText(y) + "&z=" + std::to_string(zoom);
 }
 
 std::string ServerUrls::seriesPage(std::int32_t imageSeriesId) const {

@@ -36,7 +36,8 @@ bool readRequest(int socket, HttpRequest& request) {
     while (lineEnd != std::string::npos) {
         const std::size_t start = lineEnd + 2;
         lineEnd = head.find("\r\n", start);
-        const std::string line = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+        const std::string line =
+            head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
         std::size_t valueStart = line.find_first_not_of(' ', colon + 1);
@@ -78,7 +79,8 @@ FaultServer::FaultServer() {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(listener_, 64) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        listen(listener_, 64) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
         throw std::runtime_error("test server: cannot listen on 127.0.0.1");
     port_ = ntohs(address.sin_port);
     acceptor_ = std::thread(&FaultServer::acceptLoop, this);
@@ -177,7 +179,8 @@ std::size_t FaultServer::mostConcurrent() const {
     return mostOpen_;
 }
 
-std::string response(const std::string& status, const std::vector<std::string>& headers, const std::string& body) {
+std::string response(const std::string& status, const std::vector<std::string>& headers,
+                     const std::string& body) {
     std::string text = "HTTP/1.1 " + status + "\r\nConnection: close\r\n";
     for (const std::string& header : headers)
         text += header + "\r\n";

@@ -85,7 +85,8 @@ class FaultServer {
 
 // A complete response with the given status line tail ("200 OK"), header lines ("Name: value") and body; a
 // Content-Length header is added only when listed.
-std::string response(const std::string& status, const std::vector<std::string>& headers, const std::string& body);
+std::string response(const std::string& status, const std::vector<std::string>& headers,
+                     const std::string& body);
 // A handler that sends the bytes and closes.
 FaultServer::Handler reply(std::string bytes);
 

@@ -52,13 +52,15 @@ class GeneFetcherTest : public NetTest {
     void SetUp() override {
         NetTest::SetUp();
         const std::string body = gridBytes(10000);
-        server.route("/GridFile", reply(response("200 OK", {"Content-Type: application/octet-stream",
-                                                            "Content-Length: 10000"},
-                                                 body)));
+        server.route(
+            "/GridFile",
+            reply(response("200 OK", {"Content-Type: application/octet-stream", "Content-Length: 10000"},
+                           body)));
         server.route("/unsized", reply(response("200 OK", {"Content-Type: application/octet-stream"}, body)));
         server.route("/missing", reply(response("404 Not Found", {"Content-Type: text/plain"}, "")));
         server.route("/slow", [](const HttpRequest&, Connection& connection) {
-            connection.send(response("200 OK", {"Content-Type: application/octet-stream", "Content-Length: 8"}, "abcd"));
+            connection.send(
+                response("200 OK", {"Content-Type: application/octet-stream", "Content-Length: 8"}, "abcd"));
             connection.waitFor("slow");
             connection.send("efgh");
         });
@@ -115,12 +117,13 @@ TEST_F(GeneFetcherTest, ASecondFetchCancelsTheFirst) {
 TEST_F(GeneFetcherTest, AFailureCancelledInItsReportLetsTheNextPendingDownloadStart) {
     GeneFetcher fetcher;
     FetchRecorder recorder;
-    recorder.pending = {{"Bad", server.url("/missing")}, {"Bad2", "/GridFile?geneid=1"}, {"Good", server.url("/GridFile")}};
+    recorder.pending = {
+        {"Bad", server.url("/missing")}, {"Bad2", "/GridFile?geneid=1"}, {"Good", server.url("/GridFile")}};
     recorder.startNext(fetcher);
     ASSERT_TRUE(pumpUntil([&] { return recorder.finished(3); }));
-    EXPECT_EQ(recorder.events, (std::vector<std::string>{
-                                   "failed Bad Could not complete request. Server returned error 404",
-                                   "failed Bad2 Bad URL: /GridFile?geneid=1", "complete Good 10000"}));
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{"failed Bad Could not complete request. Server returned error 404",
+                                        "failed Bad2 Bad URL: /GridFile?geneid=1", "complete Good 10000"}));
     EXPECT_FALSE(fetcher.isFetching());
 }
 

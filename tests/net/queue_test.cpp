@@ -20,7 +20,9 @@ class QueueTest : public NetTest {
     NetFile* openSlow(int n, RecordingListener& listener) {
         return openUrl(server.url("/slow?" + std::to_string(n)), &listener, true);
     }
-    bool serverSaw(std::size_t count) { return pumpUntil([&] { return server.requests().size() >= count; }); }
+    bool serverSaw(std::size_t count) {
+        return pumpUntil([&] { return server.requests().size() >= count; });
+    }
 };
 
 // How the body splits into chunks depends on timing; the reports around it do not.
@@ -93,7 +95,8 @@ TEST_F(QueueTest, CancelledRunningTransferFreesItsPlaceAndDropsAReportAlreadyOnI
     for (int i = 0; i < 6; ++i)
         files[i] = openSlow(i, listeners[i]);
     ASSERT_TRUE(server.waitForRequests(5, kPatience));
-    // Nothing has been pumped yet: all five running transfers have their headers report waiting for the UI thread.
+    // Nothing has been pumped yet: all five running transfers have their headers report waiting for the UI
+    // thread.
     ASSERT_TRUE(dispatcher.waitForCalls(5, kPatience));
 
     files[0]->cancel();
@@ -123,7 +126,8 @@ TEST_F(QueueTest, CancellingInsideTheFinalReportIsAllowed) {
     completing.onFinal = [&] { completed->cancel(); };
     server.openGate("1");
     ASSERT_TRUE(pumpUntil([&] { return failing.finished && completing.finished; }));
-    EXPECT_EQ(failing.events, std::vector<std::string>{"failed Could not complete request. Server returned error 404"});
+    EXPECT_EQ(failing.events,
+              std::vector<std::string>{"failed Could not complete request. Server returned error 404"});
     expectWholeSlowBody(completing);
 }
 

@@ -1,7 +1,7 @@
-#include "support/ErrorText.h"
 #include "net/ServerUrls.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
+#include "support/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ class ServerUrlsTest : public ::testing::Test {
     std::unique_ptr<UserPreferences> load(const char* host, const char* lookup) {
         if (host) store.writeText(kSettingsSection, "HostName", host);
         if (lookup) store.writeText(kSettingsSection, "ExperimentGridLookupHost", lookup);
-        return std::make_unique<UserPreferences>(store, PreferencesEnvironment{[] { return std::time_t(0); }, {}, {}});
+        return std::make_unique<UserPreferences>(
+            store, PreferencesEnvironment{[] { return std::time_t(0); }, {}, {}});
     }
     MemorySettingsStore store;
 };
@@ -28,13 +29,15 @@ TEST_F(ServerUrlsTest, EveryRequestStartsFromTheConfiguredServer) {
         {urls.gridByGene(-5, 1), host + "/GridFile?geneid=-5&project=0310&level=1"},
         {urls.gridByPath("grids/12/grid.xpr?x=1", 3), host + "/GridFile/grids/12/grid.xpr?x=1&level=3"},
         {urls.imageProperties("zoomify/0310/1234"), host + "/pyramid/zoomify/0310/1234/ImageProperties.xml"},
-        {urls.imageTile("zoomify/0310/1234", 2, 5, 10, 3), host + "/pyramid/zoomify/0310/1234/TileGroup2/5-10-3.jpg"},
+        {urls.imageTile("zoomify/0310/1234", 2, 5, 10, 3),
+         host + "/pyramid/zoomify/0310/1234/TileGroup2/5-10-3.jpg"},
         {urls.searchService(), host + "/services/GeneSearchService"},
         {urls.versions(), host + "/Volumira/versions.xml"},
         {urls.searchDomains(), host + "/Volumira/SearchDomains.xml"},
         {urls.imagePage(987, 0.25f, -0.125f, ServerUrls::kSectionImageZoom),
          host + "/viewImage.do?imageId=987&x=0.25&y=-0.125&z=80"},
-        {urls.imagePage(987, 0.0f, 0.5f, ServerUrls::kSceneZoom), host + "/viewImage.do?imageId=987&x=0&y=0.5&z=50"},
+        {urls.imagePage(987, 0.0f, 0.5f, ServerUrls::kSceneZoom),
+         host + "/viewImage.do?imageId=987&x=0&y=0.5&z=50"},
         {urls.seriesPage(71717640), host + "/viewSeriesInfo.do?imageSeriesId=71717640"},
     };
     for (const auto& [built, expected] : cases)
@@ -54,9 +57,12 @@ TEST_F(ServerUrlsTest, GridLookupTakesTheFirstKnownKeyAndNamesWhatIsMissing) {
     MemorySettingsStore plain;
     UserPreferences defaults(plain, PreferencesEnvironment{[] { return std::time_t(0); }, {}, {}});
     const ServerUrls withoutLookup(defaults);
-    EXPECT_EQ(errorOf([&] { withoutLookup.grid({0, 8, 9, "p"}, 1); }),
+    EXPECT_EQ(errorOf([&] {
+                  withoutLookup.grid({0, 8, 9, "p"}, 1);
+              }),
               "Server not available for gene lookup by experiment ID.");
-    EXPECT_EQ(withoutLookup.grid({0, 0, 9, ""}, 0), std::string(kDefaultServerUrl) + "/GridFile?geneid=9&project=0310&level=0");
+    EXPECT_EQ(withoutLookup.grid({0, 0, 9, ""}, 0),
+              std::string(kDefaultServerUrl) + "/GridFile?geneid=9&project=0310&level=0");
 }
 
 TEST(ServerUrlsPagePosition, IsTheOffsetFromTheCentreInImageWidths) {

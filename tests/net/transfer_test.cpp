@@ -24,22 +24,38 @@ class TransferResponses : public NetTest {};
 
 TEST_F(TransferResponses, EachResponseGivesItsReports) {
     const std::vector<ResponseCase> cases = {
-        {"streamed", response("200 OK", {"Content-Type: text/plain", "Content-Length: 5"}, "hello"), false,
+        {"streamed",
+         response("200 OK", {"Content-Type: text/plain", "Content-Length: 5"}, "hello"),
+         false,
          {"headers text/plain 5", "data 5", "complete 0 null"}},
-        {"kept", response("200 OK", {"Content-Type: text/plain", "Content-Length: 5"}, "hello"), true,
+        {"kept",
+         response("200 OK", {"Content-Type: text/plain", "Content-Length: 5"}, "hello"),
+         true,
          {"headers text/plain 5", "data 5 null", "complete 5"}},
-        {"not found", response("404 Not Found", {"Content-Type: text/html", "Content-Length: 4"}, "gone"), true,
+        {"not found",
+         response("404 Not Found", {"Content-Type: text/html", "Content-Length: 4"}, "gone"),
+         true,
          {"failed Could not complete request. Server returned error 404"}},
-        {"server error", response("500 Internal Server Error", {"Content-Type: text/html"}, "oops"), false,
+        {"server error",
+         response("500 Internal Server Error", {"Content-Type: text/html"}, "oops"),
+         false,
          {"failed Could not complete request. Server returned error 500"}},
         {"redirect kept as result",
-         response("302 Found", {"Location: /elsewhere", "Content-Type: text/html", "Content-Length: 5"}, "moved"),
-         true, {"headers text/html 5", "data 5 null", "complete 5"}},
-        {"no content type", response("200 OK", {"Content-Length: 5"}, "hello"), true,
+         response("302 Found", {"Location: /elsewhere", "Content-Type: text/html", "Content-Length: 5"},
+                  "moved"),
+         true,
+         {"headers text/html 5", "data 5 null", "complete 5"}},
+        {"no content type",
+         response("200 OK", {"Content-Length: 5"}, "hello"),
+         true,
          {"failed Could not read expected response headers."}},
-        {"no content length", response("200 OK", {"Content-Type: application/octet-stream"}, "abcdef"), true,
+        {"no content length",
+         response("200 OK", {"Content-Type: application/octet-stream"}, "abcdef"),
+         true,
          {"headers application/octet-stream 0", "data 6 null", "complete 6"}},
-        {"empty body", response("200 OK", {"Content-Type: text/plain", "Content-Length: 0"}, ""), true,
+        {"empty body",
+         response("200 OK", {"Content-Type: text/plain", "Content-Length: 0"}, ""),
+         true,
          {"headers text/plain 0", "complete 0 null"}},
     };
     for (const ResponseCase& c : cases) {
@@ -66,8 +82,9 @@ TEST_F(TransferResponses, LargeBodyArrivesInChunksOfAtMost4096Bytes) {
     std::string body(10000, '\0');
     for (std::size_t i = 0; i < body.size(); ++i)
         body[i] = static_cast<char>(i * 7 % 251);
-    server.route("/big", reply(response("200 OK", {"Content-Type: application/octet-stream",
-                                                   "Content-Length: " + std::to_string(body.size())},
+    server.route("/big", reply(response("200 OK",
+                                        {"Content-Type: application/octet-stream",
+                                         "Content-Length: " + std::to_string(body.size())},
                                         body)));
     for (bool keepData : {false, true}) {
         SCOPED_TRACE(keepData ? "kept" : "streamed");
@@ -104,20 +121,25 @@ TEST_F(TransferResponses, BodyCutOffMidwayFailsAfterTheDataThatCame) {
     EXPECT_EQ(total, 3000u);
 }
 
-TEST_F(TransferResponses, UnusableUrlsFailWithoutLeavingTheMachine) {
-    // A port on loopback that nobody listens on.
+// A port on loopback that nobody listens on.
+int closedPort() {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
-    ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0;
     close(probe);
-    const std::string closedPort = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/GridFile";
+    return bound ? ntohs(address.sin_port) : 1;
+}
 
-    const std::vector<std::string> urls = {"/GridFile?geneid=12&level=1", "", "not a url at all", closedPort,
-                                           "file:///etc/hostname", "ftp://127.0.0.1:1/file"};
+TEST_F(TransferResponses, UnusableUrlsFailWithoutLeavingTheMachine) {
+    const std::string closedPortUrl = "http://127.0.0.1:" + std::to_string(closedPort()) + "/GridFile";
+
+    const std::vector<std::string> urls = {
+        "/GridFile?geneid=12&level=1", "", "not a url at all", closedPortUrl, "file:///etc/hostname",
+        "ftp://127.0.0.1:1/file"};
     for (const std::string& url : urls) {
         SCOPED_TRACE(url);
         RecordingListener listener;
@@ -134,8 +156,23 @@ TEST_F(TransferResponses, UnusableUrlsFailWithoutLeavingTheMachine) {
     }
 }
 
+TEST_F(TransferResponses, ServerOnThisMachineIsReachedWithoutTheProxy) {
+    server.route("/direct",
+                 reply(response("200 OK", {"Content-Type: text/plain", "Content-Length: 2"}, "ok")));
+    // No transfer thread runs between tests, so the environment can change here.
+    const std::string proxy = "http://127.0.0.1:" + std::to_string(closedPort());
+    setenv("http_proxy", proxy.c_str(), 1);
+    RecordingListener listener;
+    openUrl(server.url("/direct"), &listener, true);
+    const bool finished = pumpUntilFinished(listener);
+    unsetenv("http_proxy");
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(listener.events.back(), "complete 2");
+}
+
 TEST_F(TransferResponses, RequestsCarryTheirMethodHeadersAndBody) {
-    server.route("/GridFile", reply(response("200 OK", {"Content-Type: text/plain", "Content-Length: 2"}, "ok")));
+    server.route("/GridFile",
+                 reply(response("200 OK", {"Content-Type: text/plain", "Content-Length: 2"}, "ok")));
     server.route("/services/GeneSearchService",
                  reply(response("200 OK", {"Content-Type: text/xml", "Content-Length: 2"}, "ok")));
     const std::string soap(3000, 's');
