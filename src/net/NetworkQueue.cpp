@@ -9,18 +9,16 @@
 
 namespace volumira {
 
+// Never destroyed: a transfer thread still winding down when the process exits must not find the queue gone.
 NetworkQueue& NetworkQueue::instance() {
-    static NetworkQueue queue;
-    return queue;
+    static NetworkQueue* const queue = new NetworkQueue;
+    return *queue;
 }
 
 // curl's global set-up is not thread-safe, so it is done once here, before the first transfer exists.
 NetworkQueue::NetworkQueue() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
 }
-
-// Transfer threads may outlive main() only if shutdown() was not called; curl is then left set up for them.
-NetworkQueue::~NetworkQueue() = default;
 
 void NetworkQueue::add(Transfer* job) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);

@@ -10,6 +10,7 @@ namespace volumira {
 class Transfer;
 
 // The one process-wide queue of transfers: at most kMaxRunning run at once, the rest wait in arrival order.
+// It lives until the process ends; call shutdown() before the UI goes away.
 class NetworkQueue {
   public:
     static constexpr std::size_t kMaxRunning = 5;
@@ -46,7 +47,7 @@ class NetworkQueue {
 
   private:
     NetworkQueue();
-    ~NetworkQueue();
+    ~NetworkQueue() = default;
     void startWaiting();
 
     std::list<Transfer*> waiting_;

@@ -119,7 +119,6 @@ void FaultServer::serve(int socket) {
     Handler handler;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        mostOpen_ = std::max(mostOpen_, ++open_);
         if (complete) {
             requests_.push_back(request);
             const auto found = routes_.find(request.path());
@@ -136,8 +135,6 @@ void FaultServer::serve(int socket) {
     }
     shutdown(socket, SHUT_WR);
     close(socket);
-    std::lock_guard<std::mutex> lock(mutex_);
-    --open_;
 }
 
 void FaultServer::route(const std::string& path, Handler handler) {
@@ -172,11 +169,6 @@ void FaultServer::openGate(const std::string& gate) {
         openGates_.insert(gate);
     }
     changed_.notify_all();
-}
-
-std::size_t FaultServer::mostConcurrent() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return mostOpen_;
 }
 
 std::string response(const std::string& status, const std::vector<std::string>& headers,

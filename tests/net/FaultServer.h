@@ -61,8 +61,6 @@ class FaultServer {
     std::vector<std::string> paths() const;
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     void openGate(const std::string& gate);
-    // Most connections open at once so far.
-    std::size_t mostConcurrent() const;
 
   private:
     friend class Connection;
@@ -76,8 +74,6 @@ class FaultServer {
     std::map<std::string, Handler> routes_;
     std::vector<HttpRequest> requests_;
     std::set<std::string> openGates_;
-    std::size_t open_ = 0;
-    std::size_t mostOpen_ = 0;
     bool stopping_ = false;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -171,6 +171,8 @@ TEST(GeneFetcherProgress, NeverPassesOneWhenTheServerSendsMoreThanItAnnounced) {
     EXPECT_STREQ(fetcher.name(), "");
     EXPECT_EQ(fetcher.progress(), 0.0f);
     EXPECT_EQ(fetcher.receivedBytes(), 8u);
+    // Its cancelled transfer winds down on its own; leave nothing running behind the test.
+    NetworkQueue::instance().waitForThreads();
 }
 
 } // namespace
