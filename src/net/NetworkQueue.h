@@ -37,15 +37,16 @@ class NetworkQueue {
     std::size_t runningCount() const;
     std::size_t waitingCount() const;
 
+  private:
+    friend class Transfer;
+
     // Bookkeeping of the transfer threads, so that shutdown() can wait for them.
     void threadStarted();
     void threadEnded();
-
     // The lock that guards the lists; a transfer holds it while it is cancelled so that its thread cannot
     // delete it meanwhile.
     std::recursive_mutex& lock() { return mutex_; }
 
-  private:
     NetworkQueue();
     ~NetworkQueue() = default;
     void startWaiting();
