@@ -121,6 +121,20 @@ TEST_F(TransferResponses, BodyCutOffMidwayFailsAfterTheDataThatCame) {
     EXPECT_EQ(total, 3000u);
 }
 
+TEST_F(TransferResponses, ResponseCutOffBeforeItsHeadersEndFailsAlone) {
+    server.route("/silent", reply(""));
+    server.route("/half", reply("HTTP/1.1 200 OK\r\nContent-Type: text/pl"));
+    for (const char* path : {"/silent", "/half"}) {
+        SCOPED_TRACE(path);
+        RecordingListener listener;
+        openUrl(server.url(path), &listener, true);
+        ASSERT_TRUE(pumpUntilFinished(listener));
+        ASSERT_EQ(listener.events.size(), 1u);
+        EXPECT_EQ(listener.events.front().rfind("failed ", 0), 0u) << listener.events.front();
+        EXPECT_GT(listener.events.front().size(), std::string("failed ").size());
+    }
+}
+
 // A port on loopback that nobody listens on.
 int closedPort() {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
