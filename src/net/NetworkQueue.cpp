@@ -1,0 +1,109 @@
+#include "net/NetworkQueue.h"
+
+#include "net/Transfer.h"
+#include "net/UiDispatcher.h"
+
+#include <algorithm>
+#include <curl/curl.h>
+#include <vector>
+
+namespace volumira {
+
+// Never destroyed: a transfer thread still winding down when the process exits must not find the queue gone.
+NetworkQueue& NetworkQueue::instance() {
+    static NetworkQueue* const queue = new NetworkQueue;
+    return *queue;
+}
+
+// curl's global set-up is not thread-safe, so it is done once here, before the first transfer exists.
+NetworkQueue::NetworkQueue() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+void NetworkQueue::add(Transfer* job) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (running_.size() >= kMaxRunning) {
+        waiting_.push_back(job);
+        return;
+    }
+    running_.push_back(job);
+    try {
+        job->start();
+    } catch (...) {
+        running_.pop_back();
+        throw;
+    }
+}
+
+bool NetworkQueue::remove(Transfer* job) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const auto found = std::find(running_.begin(), running_.end(), job);
+    if (found == running_.end()) {
+        waiting_.remove(job);
+        return false;
+    }
+    running_.erase(found);
+    startWaiting();
+    return true;
+}
+
+// A job whose thread cannot be created stays first in line and is tried again when a place frees up.
+void NetworkQueue::startWaiting() {
+    while (!waiting_.empty() && running_.size() < kMaxRunning) {
+        Transfer* next = waiting_.front();
+        running_.push_back(next);
+        try {
+            next->start();
+        } catch (...) {
+            running_.pop_back();
+            return;
+        }
+        waiting_.pop_front();
+    }
+}
+
+void NetworkQueue::cancelAll() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    // The waiting ones go first: cancelling a running one would start them only to cancel them at once.
+    // cancel() takes each job out of its list, so walk snapshots.
+    const std::vector<Transfer*> waiting(waiting_.begin(), waiting_.end());
+    for (Transfer* job : waiting)
+        job->cancel();
+    const std::vector<Transfer*> running(running_.begin(), running_.end());
+    for (Transfer* job : running)
+        job->cancel();
+}
+
+void NetworkQueue::shutdown() {
+    cancelAll();
+    if (UiDispatcher* dispatcher = uiDispatcher()) dispatcher->close();
+    waitForThreads();
+}
+
+void NetworkQueue::waitForThreads() {
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    threadsEnded_.wait(lock, [this] { return liveThreads_ == 0; });
+}
+
+std::size_t NetworkQueue::runningCount() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return running_.size();
+}
+
+std::size_t NetworkQueue::waitingCount() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return waiting_.size();
+}
+
+void NetworkQueue::threadStarted() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    ++liveThreads_;
+}
+
+void NetworkQueue::threadEnded() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    --liveThreads_;
+    threadsEnded_.notify_all();
+}
+
+} // namespace volumira
