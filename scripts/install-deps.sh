@@ -2,8 +2,8 @@
 # Installs the Debian 12 packages the build needs. Pass --fuzz to add clang for the fuzz targets.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
-  zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev
-  libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
+  zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev curl
+  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev)
 [[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)
 
 sudo=""

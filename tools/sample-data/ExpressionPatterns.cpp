@@ -134,9 +134,11 @@ std::uint32_t mixHash(std::uint32_t a, std::uint32_t b) {
 
 ExpressionPattern parsePattern(const std::string& text) {
     ExpressionPattern pattern;
-    std::istringstream in(text);
-    std::string rule;
-    while (std::getline(in, rule, ';')) {
+    if (text.empty()) return pattern;
+    for (std::size_t start = 0; start <= text.size();) {
+        const auto end = std::min(text.find(';', start), text.size());
+        const std::string rule = text.substr(start, end - start);
+        start = end + 1;
         const auto equals = rule.find('='), slash = rule.find('/');
         if (equals == std::string::npos || slash == std::string::npos || slash < equals)
             throw std::invalid_argument("Bad expression pattern rule: " + rule);

@@ -147,8 +147,6 @@ const Family kFamilies[] = {
     {"Trim", "tripartite motif-containing %d", 72},
 };
 
-constexpr int kGeneCount = 300;
-
 // Structures a regional gene may favour.
 const char* const kRegions[] = {"MO",  "SS",  "VIS", "AUD",  "RSP", "ACA", "ORB", "MOB", "PIR",
                                 "CA1", "CA3", "DG",  "ENT",  "CP",  "ACB", "OT",  "GPe", "GPi",
@@ -249,7 +247,7 @@ SectionPoint sectionPointOf(int plane, int sectionCount, int voxel) {
     return p;
 }
 
-std::vector<CatalogueGene> buildGeneCatalogue() {
+std::vector<CatalogueGene> buildGeneCatalogue(int geneCount) {
     std::vector<CatalogueGene> genes;
     std::set<std::string> symbols;
     for (const MarkerGene& m : kMarkers) {
@@ -257,7 +255,7 @@ std::vector<CatalogueGene> buildGeneCatalogue() {
         symbols.insert(m.symbol);
     }
     Random rng(20260310u);
-    while (static_cast<int>(genes.size()) < kGeneCount) {
+    while (static_cast<int>(genes.size()) < geneCount) {
         const Family& family = kFamilies[rng.below(std::size(kFamilies))];
         const int number = 1 + rng.below(family.maxNumber);
         const std::string symbol = family.prefix + std::to_string(number);

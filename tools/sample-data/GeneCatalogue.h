@@ -41,8 +41,10 @@ struct CatalogueGene {
     std::vector<CatalogueSeries> series; // the first is coronal antisense
 };
 
-// The whole catalogue, genes in a fixed order.
-std::vector<CatalogueGene> buildGeneCatalogue();
+// The catalogue of the full sample, and the smaller one of the quick test variant: the marker genes
+// first, then generated ones up to the count, genes in a fixed order.
+inline constexpr int kFullCatalogueGenes = 300, kSmallCatalogueGenes = 120;
+std::vector<CatalogueGene> buildGeneCatalogue(int geneCount);
 
 // The section images of a series of this plane, and the section that shows a coarse voxel.
 std::vector<CatalogueSection> seriesSections(int imageSeriesId, int plane);

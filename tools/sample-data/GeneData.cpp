@@ -299,9 +299,10 @@ void writeSimilarity(const std::string& path, const std::vector<Row>& rows,
 
 } // namespace
 
-void writeGeneData(const std::string& directory) {
+void writeGeneData(const std::string& directory, bool small) {
     const std::filesystem::path dir(directory);
-    const std::vector<CatalogueGene> genes = buildGeneCatalogue();
+    const std::vector<CatalogueGene> genes =
+        buildGeneCatalogue(small ? kSmallCatalogueGenes : kFullCatalogueGenes);
     std::vector<Row> rows;
     for (const CatalogueGene& g : genes)
         for (const CatalogueSeries& s : g.series)

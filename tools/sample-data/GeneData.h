@@ -12,7 +12,8 @@ inline constexpr const char* kSimilarityFileName = "GLM.db";
 // At most this many most-correlated series are kept per series and search structure.
 inline constexpr int kCorrelationsPerSeries = 20;
 
-// Writes both files into the directory, replacing older ones.
-void writeGeneData(const std::string& directory);
+// Writes both files into the directory, replacing older ones; `small` gives the smaller catalogue of
+// the quick test variant.
+void writeGeneData(const std::string& directory, bool small);
 
 } // namespace volumira::sample

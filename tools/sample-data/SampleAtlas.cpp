@@ -302,7 +302,7 @@ void writeSampleAtlas(const std::string& directory, const SampleGrid& grid, std:
     writeMeshes(dir / "Mesh25", volumes.labels, stats, grid);
 
     steps.say("writing the gene catalogue and the similarity database");
-    writeGeneData(dir.string());
+    writeGeneData(dir.string(), grid.coarse != SampleGrid::full().coarse);
     steps.say("done");
 }
 

@@ -6,11 +6,13 @@
 #include "xml/XMLParser.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <thread>
 
 namespace volumira::server {
 
@@ -222,11 +224,31 @@ std::string GeneSearch::answer(const std::string& request, const std::string& se
                                           : "Unknown operation " + operation + ".");
     }
 
+    // Every record announces the size of its download, which must be generated to be known: make the
+    // page's files side by side.
+    std::vector<std::int32_t> sizes(page.size());
+    {
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            for (std::size_t i = next++; i < page.size(); i = next++)
+                sizes[i] = grids_.downloadSize(*page[i].series);
+        };
+        std::vector<std::thread> workers;
+        const std::size_t threads =
+            std::min<std::size_t>(page.size(), std::max(1u, std::thread::hardware_concurrency()));
+        for (std::size_t t = 1; t < threads; ++t)
+            workers.emplace_back(work);
+        work();
+        for (auto& w : workers)
+            w.join();
+    }
+
     std::ostringstream out;
     out << '<' << operation << "Response xmlns=\"" << kServiceNamespace << "\">\n";
     element(out, "totalResultsSize", static_cast<long long>(total));
     out << "\n<results>\n";
-    for (const Result& r : page) {
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        const Result& r = page[i];
         const SeriesRecord& s = *r.series;
         const GeneRecord& gene = catalogue_.geneOf(s);
         out << '<' << record << '>';
@@ -240,7 +262,7 @@ std::string GeneSearch::answer(const std::string& request, const std::string& se
         element(out, "expressionFileUrl",
                 serverUrl + "/GridFile?imageseriesid=" + std::to_string(s.imageSeriesId) +
                     "&level=" + std::to_string(kDownloadLevel));
-        element(out, "expressionFileSize", grids_.downloadSize(s));
+        element(out, "expressionFileSize", sizes[i]);
         element(out, "lastProcessedDate", s.processedDate);
         element(out, "processingStatus", "Available");
         element(out, "qcState", 1);

@@ -21,7 +21,7 @@ namespace volumira::server {
 namespace {
 
 // Generated files kept in memory; beyond these, the lowest series ids are dropped first.
-constexpr std::size_t kCachedFiles = 96, kCachedGrids = 32;
+constexpr std::size_t kCachedFiles = 64, kCachedGrids = 32;
 
 template <typename Map> void trim(Map& map, std::size_t limit) {
     while (map.size() > limit)

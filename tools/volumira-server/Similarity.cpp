@@ -1,36 +1,31 @@
 #include "volumira-server/Similarity.h"
 
 #include "platform/FileUtils.h"
-#include "storage/SqlDatabase.h"
-#include "storage/SqlStatement.h"
+#include "volumira-server/ReadOnlyDatabase.h"
 
-#include <cctype>
 #include <stdexcept>
 
 namespace volumira::server {
 
 Similarity::Similarity(const std::string& path) {
     if (!fileExists(path)) throw std::runtime_error("The similarity database " + path + " does not exist.");
-    SqlDatabase db(path);
+    ReadOnlyDatabase db(path);
     std::vector<int> ids;
-    {
-        SqlStatement tables(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE 'S%'");
-        tables.prepareNext();
-        while (tables.step()) {
-            const std::string name = tables.columnText(0);
-            if (name.size() > 1 && name.find_first_not_of("0123456789", 1) == std::string::npos)
-                ids.push_back(std::stoi(name.substr(1)));
-        }
-    }
+    db.query("SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE 'S%'", [&](const auto& row) {
+        const std::string name = row.text(0);
+        if (name.size() > 1 && name.size() < 10 &&
+            name.find_first_not_of("0123456789", 1) == std::string::npos)
+            ids.push_back(std::stoi(name.substr(1)));
+    });
     for (const int id : ids) {
         auto& table = structures_[id];
-        const std::string s = "S" + std::to_string(id);
         // Ties keep the order of the second experiment, as the generator wrote them.
-        SqlStatement rows(db, "SELECT experiment1, experiment2, correlation FROM " + s +
-                                  " ORDER BY experiment1, " + "correlation DESC, experiment2");
-        rows.prepareNext();
-        while (rows.step())
-            table[rows.columnInt(0)].push_back({rows.columnInt(1), rows.columnDouble(2)});
+        db.query("SELECT experiment1, experiment2, correlation FROM S" + std::to_string(id) +
+                     " ORDER BY experiment1, correlation DESC, experiment2",
+                 [&](const auto& row) {
+                     table[static_cast<int>(row.integer(0))].push_back(
+                         {static_cast<int>(row.integer(1)), row.real(2)});
+                 });
     }
 }
 
