@@ -143,6 +143,8 @@ struct DataServer::State {
     }
 
     void route() {
+        // Search requests are a few hundred bytes; refuse anything that could only waste memory.
+        http.set_payload_max_length(1 << 20);
         http.Post("/services/GeneSearchService",
                   [this](const httplib::Request& q, httplib::Response& r) { gene(q, r); });
         http.Get("/GridFile", [this](const httplib::Request& q, httplib::Response& r) { gridByQuery(q, r); });
