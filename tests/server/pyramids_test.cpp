@@ -158,6 +158,29 @@ TEST_F(PyramidTest, SectionImagesOfADownloadedGeneHaveTheirPyramids) {
     EXPECT_GT(get("/pyramid/" + through->primaryPath + tileName)->body.size(), 1000u);
 }
 
+TEST_F(PyramidTest, TheBrowserPagesOfSectionImagesAndSeriesExist) {
+    const auto record = searchText("Calb1", 1, 0).records.at(0);
+    const std::string series = record.at("imageSeriesId");
+    const auto seriesPage = get("/viewSeriesInfo.do?imageSeriesId=" + series);
+    ASSERT_TRUE(seriesPage);
+    ASSERT_EQ(seriesPage->status, 200);
+    EXPECT_EQ(seriesPage->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    EXPECT_NE(seriesPage->body.find("Calb1"), std::string::npos);
+    // The series page links its section images' pages, which show the image.
+    const auto link = seriesPage->body.find("/viewImage.do?imageId=");
+    ASSERT_NE(link, std::string::npos);
+    const std::string imagePage = seriesPage->body.substr(link, seriesPage->body.find('"', link) - link);
+    const auto page = get(imagePage + "&x=0.1&y=0.2&z=80");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("Calb1"), std::string::npos);
+    EXPECT_NE(page->body.find("/TileGroup0/0-0-0.jpg"), std::string::npos);
+
+    for (const std::string& unknown : {std::string("/viewImage.do?imageId=1"), std::string("/viewImage.do"),
+                                       std::string("/viewSeriesInfo.do?imageSeriesId=x")})
+        EXPECT_EQ(get(unknown)->status, 404) << unknown;
+}
+
 TEST_F(PyramidTest, AtlasPlatesNamedByThePlateLookupsHavePyramids) {
     char coronal[16];
     std::snprintf(coronal, sizeof coronal, "%03d", atlas::kCoronalPlatePositions[60]);

@@ -61,6 +61,7 @@ Catalogue::Catalogue(const std::string& path) {
                  const std::size_t index = found->second.sections.size();
                  byImagePath_[c.primaryPath] = {found->first, index};
                  byImagePath_[c.expressionPath] = {found->first, index};
+                 byImageId_[c.imageId] = {found->first, index};
                  found->second.sections.push_back(std::move(c));
              });
     db.query("SELECT imageSeriesId, structureId, voxels, expressing, levelSum FROM StructureStats",
@@ -91,6 +92,13 @@ const SeriesRecord* Catalogue::seriesByExperiment(int experimentId) const {
 const SeriesRecord* Catalogue::seriesByGridPath(const std::string& path) const {
     const auto found = byGridPath_.find(path);
     return found == byGridPath_.end() ? nullptr : seriesById(found->second);
+}
+
+SectionRef Catalogue::sectionById(int imageId) const {
+    const auto found = byImageId_.find(imageId);
+    if (found == byImageId_.end()) return {};
+    const SeriesRecord* series = seriesById(found->second.first);
+    return {series, &series->sections[found->second.second], false};
 }
 
 SectionRef Catalogue::sectionByPath(const std::string& path) const {

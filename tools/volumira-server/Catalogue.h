@@ -59,6 +59,7 @@ class Catalogue {
     const SeriesRecord* seriesByGridPath(const std::string& path) const;
     // A section with a null series when unknown.
     SectionRef sectionByPath(const std::string& path) const;
+    SectionRef sectionById(int imageId) const;
 
   private:
     std::vector<GeneRecord> genes_;
@@ -67,6 +68,7 @@ class Catalogue {
     std::map<int, int> byExperiment_;
     std::map<std::string, int> byGridPath_;
     std::map<std::string, std::pair<int, std::size_t>> byImagePath_; // series id, section index
+    std::map<int, std::pair<int, std::size_t>> byImageId_;
 };
 
 } // namespace volumira::server

@@ -7,6 +7,7 @@
 #include "volumira-server/GridFiles.h"
 #include "volumira-server/Pyramids.h"
 #include "volumira-server/Similarity.h"
+#include "xml/EscapeXml.h"
 
 #include <charconv>
 #include <filesystem>
@@ -142,6 +143,46 @@ struct DataServer::State {
         }
     }
 
+    // The pages the viewer opens in the web browser: a section image and an image series.
+    void imagePage(const httplib::Request& request, httplib::Response& response) {
+        int id = 0;
+        const SectionRef ref =
+            number(request.get_param_value("imageId"), id) ? catalogue.sectionById(id) : SectionRef{};
+        if (!ref.series) return sendText(response, 404, "No such section image.");
+        const GeneRecord& gene = catalogue.geneOf(*ref.series);
+        const std::string tile = "/pyramid/" + ref.section->primaryPath + "/TileGroup0/0-0-0.jpg";
+        sendPage(response, gene.symbol + " section " + std::to_string(ref.section->section),
+                 "<p>" + escapeXml(gene.name) + ", image series <a href=\"/viewSeriesInfo.do?imageSeriesId=" +
+                     std::to_string(ref.series->imageSeriesId) + "\">" +
+                     std::to_string(ref.series->imageSeriesId) + "</a>, " +
+                     std::to_string(ref.section->width) + " × " + std::to_string(ref.section->height) +
+                     " pixels.</p><p><img src=\"" + escapeXml(tile) + "\" alt=\"section\"></p>");
+    }
+
+    void seriesPage(const httplib::Request& request, httplib::Response& response) {
+        int id = 0;
+        const SeriesRecord* series =
+            number(request.get_param_value("imageSeriesId"), id) ? catalogue.seriesById(id) : nullptr;
+        if (!series) return sendText(response, 404, "No such image series.");
+        const GeneRecord& gene = catalogue.geneOf(*series);
+        std::string body =
+            "<p>" + escapeXml(gene.name) + ": " + (series->plane == 0 ? "coronal" : "sagittal") + ", " +
+            (series->probeOrientation == 1 ? "antisense" : "sense") + " probe, experiment " +
+            std::to_string(series->experimentId) + ", processed " + series->processedDate + ".</p><ul>";
+        for (const sample::CatalogueSection& c : series->sections)
+            body += "<li><a href=\"/viewImage.do?imageId=" + std::to_string(c.imageId) + "\">section " +
+                    std::to_string(c.section) + "</a></li>";
+        sendPage(response, gene.symbol + " image series " + std::to_string(series->imageSeriesId),
+                 body + "</ul>");
+    }
+
+    static void sendPage(httplib::Response& response, const std::string& title, const std::string& body) {
+        response.set_content("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
+                                 escapeXml(title) + "</title></head><body><h1>" + escapeXml(title) + "</h1>" +
+                                 body + "</body></html>\n",
+                             "text/html; charset=utf-8");
+    }
+
     void route() {
         // Search requests are a few hundred bytes; refuse anything that could only waste memory.
         http.set_payload_max_length(1 << 20);
@@ -154,6 +195,10 @@ struct DataServer::State {
                  [this](const httplib::Request& q, httplib::Response& r) { pyramid(q, r); });
         http.Get("/pyramid/(.+)/TileGroup([0-9]*)/([0-9]+)-([0-9]+)-([0-9]+)\\.jpg",
                  [this](const httplib::Request& q, httplib::Response& r) { pyramid(q, r); });
+        http.Get("/viewImage.do",
+                 [this](const httplib::Request& q, httplib::Response& r) { imagePage(q, r); });
+        http.Get("/viewSeriesInfo.do",
+                 [this](const httplib::Request& q, httplib::Response& r) { seriesPage(q, r); });
         http.Get("/Volumira/versions.xml",
                  [this](const httplib::Request& q, httplib::Response& r) { versions(q, r); });
         http.Get("/Volumira/SearchDomains.xml", [this](const httplib::Request&, httplib::Response& r) {
