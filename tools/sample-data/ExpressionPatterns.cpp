@@ -209,18 +209,4 @@ std::vector<std::uint8_t> expressionGrid(const ExpressionPattern& pattern, const
     return grid;
 }
 
-float expectedLevel(const ExpressionPattern& pattern, int voxel) {
-    const CoarseAnatomy& a = coarseAnatomy();
-    if (voxel < 0 || voxel >= kCoarseVoxels) return 0.0f;
-    const auto at = static_cast<std::size_t>(voxel);
-    float best = 0.0f;
-    for (const PatternRule& rule : pattern.rules) {
-        const auto& up = a.ancestors[a.label[at]];
-        if (!a.label[at] || std::find(up.begin(), up.end(), rule.structure) == up.end()) continue;
-        if (rule.layers && !(rule.layers & (1u << a.layer[at]))) continue;
-        best = std::max(best, rule.level * std::sqrt(rule.density));
-    }
-    return best;
-}
-
 } // namespace volumira::sample

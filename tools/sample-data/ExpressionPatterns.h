@@ -63,9 +63,6 @@ struct SeriesRealisation {
 // Expressor count per coarse voxel (x fastest): 0 where nothing is expressed, else 5..255.
 std::vector<std::uint8_t> expressionGrid(const ExpressionPattern& pattern, const SeriesRealisation& series);
 
-// The expected level (0..1, before noise) of the pattern at a coarse voxel; for drawing images.
-float expectedLevel(const ExpressionPattern& pattern, int voxel);
-
 // A 32-bit mix of two values, for deterministic noise.
 std::uint32_t mixHash(std::uint32_t a, std::uint32_t b);
 

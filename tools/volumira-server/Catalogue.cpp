@@ -72,6 +72,10 @@ Catalogue::Catalogue(const std::string& path) {
                                                                               row.real(4)};
              });
     if (genes_.empty()) throw std::runtime_error("The gene catalogue " + path + " holds no genes.");
+    for (const GeneRecord& gene : genes_)
+        if (gene.series.empty())
+            throw std::runtime_error("The gene catalogue is damaged: " + gene.symbol +
+                                     " has no image series.");
 }
 
 const GeneRecord* Catalogue::geneById(int geneId) const {

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -229,9 +230,16 @@ std::string GeneSearch::answer(const std::string& request, const std::string& se
     std::vector<std::int32_t> sizes(page.size());
     {
         std::atomic<std::size_t> next{0};
+        std::mutex failureLock;
+        std::exception_ptr failure;
         const auto work = [&] {
-            for (std::size_t i = next++; i < page.size(); i = next++)
-                sizes[i] = grids_.downloadSize(*page[i].series);
+            try {
+                for (std::size_t i = next++; i < page.size(); i = next++)
+                    sizes[i] = grids_.downloadSize(*page[i].series);
+            } catch (...) {
+                const std::lock_guard lock(failureLock);
+                failure = std::current_exception();
+            }
         };
         std::vector<std::thread> workers;
         const std::size_t threads =
@@ -241,6 +249,7 @@ std::string GeneSearch::answer(const std::string& request, const std::string& se
         work();
         for (auto& w : workers)
             w.join();
+        if (failure) std::rethrow_exception(failure);
     }
 
     std::ostringstream out;
