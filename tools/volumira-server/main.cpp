@@ -3,6 +3,8 @@
 #include "volumira-server/DataServer.h"
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <pthread.h>
@@ -32,17 +34,22 @@ int main(int argc, char** argv) {
         port = dataServer.bind(address, port);
         std::cout << "volumira-server: serving " << data << " on http://" << address << ":" << port
                   << std::endl;
+        std::atomic<bool> finished{false};
         std::thread stopper([&] {
             int signal = 0;
             sigwait(&stopSignals, &signal);
+            if (finished) return;
             std::cerr << "volumira-server: stopping" << std::endl;
-            dataServer.stop();
+            // Stopping is a no-op until serving has begun, so a signal that comes very early is repeated.
+            while (!finished) {
+                dataServer.stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
         });
         const bool served = dataServer.serve();
-        if (!served) {
-            // The stopper still waits; wake it so that it can end.
-            pthread_kill(stopper.native_handle(), SIGTERM);
-        }
+        finished = true;
+        // Without a signal the stopper still waits: wake it so that it can end.
+        if (!served) pthread_kill(stopper.native_handle(), SIGTERM);
         stopper.join();
         return served ? 0 : 1;
     } catch (const std::exception& e) {
