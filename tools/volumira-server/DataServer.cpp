@@ -65,9 +65,13 @@ struct DataServer::State {
     std::string searchDomains;
     httplib::Server http;
     std::function<void(const std::string&)> logger;
+    std::string boundHost;
 
+    // The address the client reached, for the URLs the server hands out; the bound one when the
+    // request does not say (HTTP/1.0).
     std::string serverUrl(const httplib::Request& request) const {
-        return "http://" + request.get_header_value("Host");
+        const std::string host = request.get_header_value("Host");
+        return "http://" + (host.empty() ? boundHost : host);
     }
 
     // The grid file of a series at the request's level.
@@ -243,6 +247,7 @@ int DataServer::bind(const std::string& address, int port) {
                                  : state_->http.bind_to_port(address, port);
     if (!bound)
         throw std::runtime_error("Could not listen on " + address + " port " + std::to_string(port) + ".");
+    state_->boundHost = address + ":" + std::to_string(port);
     return port;
 }
 
