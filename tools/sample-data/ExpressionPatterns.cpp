@@ -77,30 +77,6 @@ double hash01(std::uint32_t h) {
     return static_cast<double>(h >> 8) / 16777216.0;
 }
 
-// Level and density of every (label, layer) pair: the strongest rule that covers it.
-struct PatternTable {
-    std::array<std::array<float, 7>, 256> level{}, density{};
-};
-
-PatternTable tabulate(const ExpressionPattern& pattern) {
-    const CoarseAnatomy& a = coarseAnatomy();
-    PatternTable t;
-    for (int label = 1; label < 256; ++label)
-        for (int layer = 0; layer < 7; ++layer)
-            for (const PatternRule& rule : pattern.rules) {
-                const auto& up = a.ancestors[static_cast<std::size_t>(label)];
-                if (std::find(up.begin(), up.end(), rule.structure) == up.end()) continue;
-                if (rule.layers && !(rule.layers & (1u << layer))) continue;
-                float& level = t.level[static_cast<std::size_t>(label)][static_cast<std::size_t>(layer)];
-                if (rule.level > level) {
-                    level = rule.level;
-                    t.density[static_cast<std::size_t>(label)][static_cast<std::size_t>(layer)] =
-                        rule.density;
-                }
-            }
-    return t;
-}
-
 float parseNumber(const std::string& text, const std::string& rule) {
     float value = 0.0f;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -181,31 +157,51 @@ std::string patternText(const ExpressionPattern& pattern) {
     return out.str();
 }
 
-std::vector<std::uint8_t> expressionGrid(const ExpressionPattern& pattern, const SeriesRealisation& series) {
+PatternEvaluator::PatternEvaluator(const ExpressionPattern& pattern) : clustered_(pattern.clustered) {
+    // Level and density of every (label, layer) pair: the strongest rule that covers it.
     const CoarseAnatomy& a = coarseAnatomy();
-    const PatternTable table = tabulate(pattern);
-    std::vector<std::uint8_t> grid(kCoarseVoxels, 0);
-    const std::uint32_t valueSeed = series.seriesSeed ^ 0x5BD1E995u;
-    for (const std::int32_t v : a.brain) {
-        const auto at = static_cast<std::size_t>(v);
-        const int k = v / (kCoarseX * kCoarseY);
-        if (series.sagittal && k >= kHemisphereZ) continue;
-        const std::size_t label = a.label[at], layer = a.layer[at];
-        double density = table.density[label][layer];
-        if (density <= 0.0) continue;
-        if (pattern.clustered) {
-            // Clusters of 300 µm blocks, in the same places for every series of the gene.
-            const int i = v % kCoarseX, j = (v / kCoarseX) % kCoarseY;
-            const int mirroredK = std::min(k, kCoarseZ - 2 - k);
-            const std::uint32_t block =
-                static_cast<std::uint32_t>(i / 3 + 64 * (j / 3 + 32 * (std::max(mirroredK, 0) / 3)));
-            density = std::min(1.0, density * (hash01(mixHash(series.geneSeed, block)) > 0.6 ? 2.2 : 0.2));
-        }
-        if (hash01(mixHash(series.seriesSeed, static_cast<std::uint32_t>(v))) >= density) continue;
-        const double jitter = 0.75 + 0.5 * hash01(mixHash(valueSeed, static_cast<std::uint32_t>(v)));
-        const double value = 5.0 + table.level[label][layer] * series.gain * 250.0 * jitter;
-        grid[at] = static_cast<std::uint8_t>(std::clamp(value, 5.0, 255.0));
+    for (std::size_t label = 1; label < 256; ++label)
+        for (std::size_t layer = 0; layer < 7; ++layer)
+            for (const PatternRule& rule : pattern.rules) {
+                const auto& up = a.ancestors[label];
+                if (std::find(up.begin(), up.end(), rule.structure) == up.end()) continue;
+                if (rule.layers && !(rule.layers & (1u << layer))) continue;
+                if (rule.level > level_[label][layer]) {
+                    level_[label][layer] = rule.level;
+                    density_[label][layer] = rule.density;
+                }
+            }
+}
+
+std::uint8_t PatternEvaluator::value(const SeriesRealisation& series, int voxel) const {
+    const CoarseAnatomy& a = coarseAnatomy();
+    if (voxel < 0 || voxel >= kCoarseVoxels) return 0;
+    const auto at = static_cast<std::size_t>(voxel);
+    const int k = voxel / (kCoarseX * kCoarseY);
+    if (series.sagittal && k >= kHemisphereZ) return 0;
+    const std::size_t label = a.label[at], layer = a.layer[at];
+    double density = density_[label][layer];
+    if (!label || density <= 0.0) return 0;
+    if (clustered_) {
+        // Clusters of 300 µm blocks, in the same places for every series of the gene.
+        const int i = voxel % kCoarseX, j = (voxel / kCoarseX) % kCoarseY;
+        const int mirroredK = std::min(k, kCoarseZ - 2 - k);
+        const std::uint32_t block =
+            static_cast<std::uint32_t>(i / 3 + 64 * (j / 3 + 32 * (std::max(mirroredK, 0) / 3)));
+        density = std::min(1.0, density * (hash01(mixHash(series.geneSeed, block)) > 0.6 ? 2.2 : 0.2));
     }
+    if (hash01(mixHash(series.seriesSeed, static_cast<std::uint32_t>(voxel))) >= density) return 0;
+    const double jitter =
+        0.75 + 0.5 * hash01(mixHash(series.seriesSeed ^ 0x5BD1E995u, static_cast<std::uint32_t>(voxel)));
+    const double value = 5.0 + level_[label][layer] * series.gain * 250.0 * jitter;
+    return static_cast<std::uint8_t>(std::clamp(value, 5.0, 255.0));
+}
+
+std::vector<std::uint8_t> expressionGrid(const ExpressionPattern& pattern, const SeriesRealisation& series) {
+    const PatternEvaluator evaluator(pattern);
+    std::vector<std::uint8_t> grid(kCoarseVoxels, 0);
+    for (const std::int32_t v : coarseAnatomy().brain)
+        grid[static_cast<std::size_t>(v)] = evaluator.value(series, v);
     return grid;
 }
 

@@ -60,6 +60,18 @@ struct SeriesRealisation {
     bool sagittal = false;        // one hemisphere only
 };
 
+// A pattern made ready for evaluating voxels one at a time.
+class PatternEvaluator {
+  public:
+    explicit PatternEvaluator(const ExpressionPattern& pattern);
+    // The expressor count of a series at a coarse voxel: 0 where nothing is expressed, else 5..255.
+    std::uint8_t value(const SeriesRealisation& series, int voxel) const;
+
+  private:
+    std::array<std::array<float, 7>, 256> level_{}, density_{}; // by label and layer
+    bool clustered_;
+};
+
 // Expressor count per coarse voxel (x fastest): 0 where nothing is expressed, else 5..255.
 std::vector<std::uint8_t> expressionGrid(const ExpressionPattern& pattern, const SeriesRealisation& series);
 
