@@ -17,7 +17,7 @@
 namespace volumira {
 
 // The data server a fresh installation talks to: the project's own server on this machine.
-inline constexpr const char* kDefaultServerUrl = "http://localhost:8080";
+inline constexpr const char* kDefaultServerUrl = "http://127.0.0.1:8338";
 
 class UserPreferencesListener {
   public:
