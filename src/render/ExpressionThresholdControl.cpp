@@ -74,7 +74,6 @@ void ExpressionThresholdControl::rebuildPlot() {
 
 void ExpressionThresholdControl::draw() {
     if (plot_.texture() == 0 || plotColourMode_ != model_.geneColourMode()) rebuildPlot();
-    const ThresholdGeometry g = geometry();
     const ThresholdWindow w = currentWindow();
     const ThresholdRanges r = rangesOfModel(model_);
     minLevelLabel_->setText(minimumLevelLabel(r.minLevel));
@@ -87,11 +86,14 @@ void ExpressionThresholdControl::draw() {
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    // Shapes sit a fraction into their pixels for exact lines; images and text are drawn unshifted so
+    // that the linear filter keeps them sharp.
     glPushMatrix();
     glTranslatef(0.375f, 0.375f, 0.0f);
     glColor4f(0.2f, 0.2f, 0.2f, 0.25f);
     rectangle(static_cast<float>(w.left), static_cast<float>(w.bottom), static_cast<float>(w.right),
               static_cast<float>(w.top));
+    glPopMatrix();
     plot_.drawAt(width - 155, countTitleHeight + 8);
     countTitle_->draw(width - 155, 3);
     glPushMatrix();
@@ -103,7 +105,9 @@ void ExpressionThresholdControl::draw() {
     maxLevelLabel_->draw(width - 212, countTitleHeight + 158 - maxLevelLabel_->height());
     minCountLabel_->draw(width - 151, 3);
     maxCountLabel_->draw(width - 55, 3);
-    drawGuides(g, w);
+    glPushMatrix();
+    glTranslatef(0.375f, 0.375f, 0.0f);
+    drawGuides(w);
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_LINE_LOOP);
     glVertex2i(w.left, w.bottom);
@@ -115,7 +119,7 @@ void ExpressionThresholdControl::draw() {
     glPopAttrib();
 }
 
-void ExpressionThresholdControl::drawGuides(const ThresholdGeometry& g, const ThresholdWindow& w) const {
+void ExpressionThresholdControl::drawGuides(const ThresholdWindow& w) const {
     // Level guides run from the level labels' right end to the window's bottom and top; count guides
     // from the count labels' top up to its left and right.
     const int labelEnd = display_.width() - 162;
@@ -135,14 +139,14 @@ void ExpressionThresholdControl::drawGuides(const ThresholdGeometry& g, const Th
     glColor3f(1.0f, 1.0f, 0.0f);
     glBegin(GL_TRIANGLES);
     for (int y : {w.bottom, w.top}) {
-        glVertex2i(g.plotLeft(), y);
-        glVertex2i(g.plotLeft() - 5, y - 5);
-        glVertex2i(g.plotLeft() - 5, y + 5);
+        glVertex2i(w.left, y);
+        glVertex2i(w.left - 5, y - 5);
+        glVertex2i(w.left - 5, y + 5);
     }
     for (int x : {w.left, w.right}) {
-        glVertex2i(x, g.plotBottom());
-        glVertex2i(x - 5, g.plotBottom() - 5);
-        glVertex2i(x + 5, g.plotBottom() - 5);
+        glVertex2i(x, w.bottom);
+        glVertex2i(x - 5, w.bottom - 5);
+        glVertex2i(x + 5, w.bottom - 5);
     }
     glEnd();
 }

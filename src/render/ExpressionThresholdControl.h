@@ -45,7 +45,7 @@ class ExpressionThresholdControl : public MouseListener {
     const ColourMap& plotTable() const;
     void rebuildPlot();
     void dragStep(int x, int overlayY);
-    void drawGuides(const ThresholdGeometry& g, const ThresholdWindow& w) const;
+    void drawGuides(const ThresholdWindow& w) const;
 
     GLDisplay& display_;
     BrainExpressionModel& model_;

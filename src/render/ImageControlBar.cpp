@@ -142,6 +142,8 @@ void ImageControlBar::draw() {
     glVertex2f(x1, y1);
     glVertex2f(x1, y0);
     glEnd();
+    // Icons are drawn unshifted so that the linear filter keeps them sharp.
+    glPopMatrix();
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -156,7 +158,6 @@ void ImageControlBar::draw() {
         glColor4f(0.15f, 0.15f, 0.15f, 0.75f);
         quad(s0, y0, s0 + segmentW, y1);
     }
-    glPopMatrix();
     glPopAttrib();
 }
 

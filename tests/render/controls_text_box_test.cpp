@@ -1,6 +1,6 @@
+#include "render/QtApp.h"
 #include "render_qt/QtGLTextBox.h"
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,17 +8,9 @@
 namespace volumira {
 namespace {
 
-// QPainter needs the application's font database; the offscreen platform needs no display server.
 class QtTextBoxTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (QGuiApplication::instance()) return;
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "controls_text_box_test";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
-    }
+    static void SetUpTestSuite() { test::ensureQtApplication(); }
 };
 
 // First and last column holding any text coverage, or -1 when none does.
