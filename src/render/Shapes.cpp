@@ -120,7 +120,9 @@ void OctahedronShape::octahedron(float x, float y, float z, float s, bool asTria
 void IcosahedronShape::icosahedron(float x, float y, float z, float r, bool ownBatch) {
     if (ownBatch) glBegin(GL_TRIANGLES);
     for (const auto& face : kIcosahedronFaces) {
-        for (int index : face) {
+        // The face table lists each face clockwise seen from outside; sending it the other way round
+        // makes the outside the front face, as for the other shapes.
+        for (int index : {face[0], face[2], face[1]}) {
             const Vec3& v = kIcosahedronVertices[index];
             glNormal3fv(v.data());
             glVertex3f(x + v[0] * r, y + v[1] * r, z + v[2] * r);
