@@ -4,7 +4,6 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-
 #include <stdexcept>
 
 namespace volumira {
@@ -36,7 +35,8 @@ OffscreenContext::OffscreenContext(int width, int height)
     : state_(std::make_unique<State>()), width_(width), height_(height) {
     if (width <= 0 || height <= 0) throw std::invalid_argument("Offscreen context size must be positive.");
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-    if (!clientExtensions || std::string(clientExtensions).find("EGL_MESA_platform_surfaceless") == std::string::npos)
+    if (!clientExtensions ||
+        std::string(clientExtensions).find("EGL_MESA_platform_surfaceless") == std::string::npos)
         fail("EGL has no surfaceless platform (Mesa's EGL_MESA_platform_surfaceless is needed).");
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -123,7 +123,8 @@ std::string OffscreenContext::renderer() const {
 }
 
 std::vector<std::uint8_t> OffscreenContext::readPixels() {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) *
+                                     4);
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());

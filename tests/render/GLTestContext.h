@@ -6,10 +6,10 @@
 #include "render/GL.h"
 #include "render/OffscreenContext.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
@@ -18,6 +18,8 @@ namespace volumira::test {
 constexpr int kContextSize = 64;
 
 inline OffscreenContext& glContext() {
+    // Keep the driver's shader cache out of the user's home.
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
     static OffscreenContext context(kContextSize, kContextSize);
     return context;
 }

@@ -46,7 +46,10 @@ TEST_F(MovePlaneTest, ClickSelectsTheStructureUnderThePointerWithin500Ms) {
         const char* expected; // null: nothing selected
     };
     const Case cases[] = {
-        {2.0f, 500, "CTX"}, {2.0f, 501, nullptr}, {0.5f, 0, "TH"}, {0.5f, 10000, nullptr},
+        {2.0f, 500, "CTX"},
+        {2.0f, 501, nullptr},
+        {0.5f, 0, "TH"},
+        {0.5f, 10000, nullptr},
     };
     for (const Case& c : cases) {
         model().setHighlightedStructure(nullptr, false);

@@ -7,7 +7,9 @@ namespace {
 
 using test::GLTest;
 
-TEST(OffscreenContext, RejectsAnEmptySize) { EXPECT_THROW(OffscreenContext(0, 10), std::invalid_argument); }
+TEST(OffscreenContext, RejectsAnEmptySize) {
+    EXPECT_THROW(OffscreenContext(0, 10), std::invalid_argument);
+}
 
 TEST_F(GLTest, ContextHasTheFixedFunctionPipeline) {
     const std::string version = reinterpret_cast<const char*>(glGetString(GL_VERSION));

@@ -84,10 +84,10 @@ TEST(ComposeSlice, SelectedSubtreeIsTintedGreen) {
     Sections s;
     std::vector<std::uint8_t> image(40 * 40 * 4);
     MPRRenderer::composeSlice(s.volumes(), 0, 5, &s.ontology.root(), 0.5f, image.data());
-    EXPECT_EQ(texel(image, 40, 10, 10), (std::array<int, 3>{77, 205, 77}));  // CTX under root
-    EXPECT_EQ(texel(image, 40, 10, 30), (std::array<int, 3>{77, 205, 77}));  // TH under root
-    EXPECT_EQ(texel(image, 40, 31, 10), (std::array<int, 3>{82, 87, 92}));   // label 0 never
-    EXPECT_EQ(texel(image, 40, 10, 2), (std::array<int, 3>{37, 37, 137}));   // Bregma stays blue
+    EXPECT_EQ(texel(image, 40, 10, 10), (std::array<int, 3>{77, 205, 77})); // CTX under root
+    EXPECT_EQ(texel(image, 40, 10, 30), (std::array<int, 3>{77, 205, 77})); // TH under root
+    EXPECT_EQ(texel(image, 40, 31, 10), (std::array<int, 3>{82, 87, 92}));  // label 0 never
+    EXPECT_EQ(texel(image, 40, 10, 2), (std::array<int, 3>{37, 37, 137}));  // Bregma stays blue
     MPRRenderer::composeSlice(s.volumes(), 0, 5, s.ontology.structureByAcronym("CTX"), 0.5f, image.data());
     EXPECT_EQ(texel(image, 40, 10, 10), (std::array<int, 3>{77, 205, 77}));
     EXPECT_EQ(texel(image, 40, 10, 30), (std::array<int, 3>{107, 177, 107})); // TH is not under CTX
@@ -132,7 +132,8 @@ class SectionPlaneTest : public test::GLTest {
 
 TEST_F(SectionPlaneTest, SliceOfAPosition) {
     MPRRenderer mpr(model, s.volumes());
-    const std::pair<float, int> cases[] = {{0, 0}, {1.1f, 4}, {1.125f, 5}, {2.2f, 9}, {2.49f, 9}, {100, 9}, {-3, 0}};
+    const std::pair<float, int> cases[] = {{0, 0},     {1.1f, 4}, {1.125f, 5}, {2.2f, 9},
+                                           {2.49f, 9}, {100, 9},  {-3, 0}};
     for (const auto& [position, slice] : cases)
         EXPECT_EQ(mpr.sliceIndex(0, position), slice) << position;
     EXPECT_EQ(mpr.sliceIndex(1, 5), 20);
@@ -174,8 +175,9 @@ TEST_F(SectionPlaneTest, VolumesMustBeLoadedAndAlike) {
     Image3d unloaded, smaller(10, 40, 39, 25.0f);
     EXPECT_THROW(MPRRenderer(model, SectionVolumes{unloaded, s.nissl, s.colours, s.ontology, {0, 0, 0}, 100}),
                  std::invalid_argument);
-    EXPECT_THROW(MPRRenderer(model, SectionVolumes{s.annotation, smaller, s.colours, s.ontology, {0, 0, 0}, 100}),
-                 std::invalid_argument);
+    EXPECT_THROW(
+        MPRRenderer(model, SectionVolumes{s.annotation, smaller, s.colours, s.ontology, {0, 0, 0}, 100}),
+        std::invalid_argument);
 }
 
 // One pixel per scene unit of the coarse grid.
@@ -231,10 +233,10 @@ TEST_F(ClipBoxTest, ClipPlanesCutGeometryAndPicking) {
     slab();
     expectColour(pixel(30, 20), 255, 255, 255);
     expectColour(pixel(11, 20), 255, 255, 255);
-    expectColour(pixel(9, 20), 0, 0, 0);   // x < 10.1
-    expectColour(pixel(50, 20), 0, 0, 0);  // x > 49.9
-    expectColour(pixel(30, 4), 0, 0, 0);   // y < 5.1
-    expectColour(pixel(30, 40), 0, 0, 0);  // y > 39.9
+    expectColour(pixel(9, 20), 0, 0, 0);  // x < 10.1
+    expectColour(pixel(50, 20), 0, 0, 0); // x > 49.9
+    expectColour(pixel(30, 4), 0, 0, 0);  // y < 5.1
+    expectColour(pixel(30, 40), 0, 0, 0); // y > 39.9
     EXPECT_FALSE(pickAt(30, 20, slab).empty());
     EXPECT_TRUE(pickAt(9, 20, slab).empty());
 

@@ -14,7 +14,9 @@ using test::GLTest;
 using test::kContextSize;
 
 // Window pixel of a point in -1..1 (identity matrices).
-int toPixel(float v) { return static_cast<int>((v + 1) / 2 * kContextSize); }
+int toPixel(float v) {
+    return static_cast<int>((v + 1) / 2 * kContextSize);
+}
 
 class ShapeTest : public GLTest {
   protected:
@@ -111,7 +113,8 @@ TEST_F(ShapeTest, IcosahedronNormalsPointOutwards) {
 }
 
 TEST(TextureImage, StorageIsTheNextPowerOfTwo) {
-    const std::pair<int, int> cases[] = {{1, 1}, {2, 2}, {3, 4}, {150, 256}, {256, 256}, {257, 512}, {456, 512}};
+    const std::pair<int, int> cases[] = {{1, 1},     {2, 2},     {3, 4},    {150, 256},
+                                         {256, 256}, {257, 512}, {456, 512}};
     for (const auto& [size, storage] : cases)
         EXPECT_EQ(TextureImage::storageSize(size), storage) << size;
 }

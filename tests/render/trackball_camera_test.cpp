@@ -4,9 +4,8 @@
 #include "render/SceneCamera.h"
 #include "render/Trackball.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace volumira {
 namespace {
@@ -23,11 +22,11 @@ TEST(TrackballMath, ProjectToSphereOnTheBallAndOnTheSheet) {
         float x, y, expected;
     };
     const Case cases[] = {
-        {0.0f, 0.0f, 0.4f},            // top of the ball
-        {0.2f, 0.0f, 0.3464102f},      // on the ball: sqrt(0.16 - 0.04)
-        {0.0f, -0.28f, 0.2856571f},    // just inside the switch radius 0.2828
-        {0.3f, 0.0f, 0.2666667f},      // on the sheet: 0.08 / 0.3
-        {0.6f, 0.8f, 0.08f},           // on the sheet: 0.08 / 1
+        {0.0f, 0.0f, 0.4f},         // top of the ball
+        {0.2f, 0.0f, 0.3464102f},   // on the ball: sqrt(0.16 - 0.04)
+        {0.0f, -0.28f, 0.2856571f}, // just inside the switch radius 0.2828
+        {0.3f, 0.0f, 0.2666667f},   // on the sheet: 0.08 / 0.3
+        {0.6f, 0.8f, 0.08f},        // on the sheet: 0.08 / 1
     };
     for (const Case& c : cases)
         EXPECT_NEAR(trackball::projectToSphere(0.4f, c.x, c.y), c.expected, 1e-6f) << c.x << ", " << c.y;
@@ -181,7 +180,8 @@ TEST(PanMouseTool, PansByPointerOffsetWithYUpwards) {
 }
 
 // Where the camera puts a volume point, in window pixels (x right, y up).
-std::array<float, 2> toWindow(const SceneCamera& camera, const Matrix4& modelView, const std::array<float, 3>& p) {
+std::array<float, 2> toWindow(const SceneCamera& camera, const Matrix4& modelView,
+                              const std::array<float, 3>& p) {
     const SceneCamera::Ortho o = camera.ortho();
     float eye[3];
     for (int r = 0; r < 3; ++r)
@@ -222,8 +222,8 @@ TEST(SceneCamera, ModelViewCentresAndFlipsTheVolume) {
     };
     for (const Case& c : cases)
         for (int r = 0; r < 3; ++r)
-            EXPECT_NEAR(m[r] * c.volume[0] + m[4 + r] * c.volume[1] + m[8 + r] * c.volume[2] + m[12 + r], c.eye[r],
-                        1e-4f);
+            EXPECT_NEAR(m[r] * c.volume[0] + m[4 + r] * c.volume[1] + m[8 + r] * c.volume[2] + m[12 + r],
+                        c.eye[r], 1e-4f);
     // The pan moves in scaled units, before the flip: y up on screen is -y in the volume.
     const Matrix4 panned = camera.modelView(identity, 40, {1, 2, 3});
     EXPECT_NEAR(panned[12], 0.8f * (1 - 66.5f), 1e-4f);
@@ -247,13 +247,17 @@ TEST(SceneCamera, PanKeepsThePointUnderThePointer) {
         EXPECT_NEAR(after[0] - before[0], 17, 0.17f) << zoom;
         EXPECT_NEAR(after[1] - before[1], -9, 0.09f) << zoom;
     }
+    // A window of no width (minimised) cannot turn pixels into units: the pan stays.
+    camera.setViewport(0, 0);
+    EXPECT_EQ(camera.panBy({1, 2, 3}, rotation, 40, 5, 5), (std::array<float, 3>{1, 2, 3}));
 }
 
 TEST(SceneCamera, CentringPutsThePointInTheMiddle) {
     SceneCamera camera({133, 81, 115});
     camera.setViewport(400, 300);
     const Matrix4 rotation = trackball::rotationMatrix(trackball::axisAngle({0.3f, -1, 0.2f}, 2.1f));
-    for (const std::array<float, 3>& p : {std::array<float, 3>{10, 20, 30}, {120, 5, 100}, {66.5f, 40.5f, 57.5f}}) {
+    for (const std::array<float, 3>& p :
+         {std::array<float, 3>{10, 20, 30}, {120, 5, 100}, {66.5f, 40.5f, 57.5f}}) {
         const auto window = toWindow(camera, camera.modelView(rotation, 120, camera.centreOn(p)), p);
         EXPECT_NEAR(window[0], 200, 1e-2f);
         EXPECT_NEAR(window[1], 150, 1e-2f);

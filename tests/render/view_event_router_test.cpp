@@ -3,7 +3,6 @@
 #include "render/ViewEventRouter.h"
 
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -76,7 +75,8 @@ class RecordingPage : public GLInteractiveRenderer, public TimerListener {
     }
     void mouseCaptureLost() override { log_.push_back(name_ + ".capture-lost"); }
     bool keyChar(char32_t c, int modifiers, std::uint32_t) override {
-        log_.push_back(name_ + ".char " + std::to_string(static_cast<unsigned>(c)) + " " + std::to_string(modifiers));
+        log_.push_back(name_ + ".char " + std::to_string(static_cast<unsigned>(c)) + " " +
+                       std::to_string(modifiers));
         return true;
     }
     bool keySpecial(int code, int modifiers, std::uint32_t) override {
@@ -109,9 +109,9 @@ class RouterTest : public ::testing::Test {
 TEST_F(RouterTest, InstallingPagesDeactivatesInitialisesAndResizes) {
     router.installPage(&scene);
     router.installPage(&thumbs);
-    const Log expected{"scene.initialize", "make-current",  "scene.resize 320x200", "scene.active",
-                       "schedule-paint",   "scene.inactive", "thumbs.initialize",   "make-current",
-                       "thumbs.resize 320x200", "thumbs.active", "schedule-paint"};
+    const Log expected{"scene.initialize",      "make-current",   "scene.resize 320x200", "scene.active",
+                       "schedule-paint",        "scene.inactive", "thumbs.initialize",    "make-current",
+                       "thumbs.resize 320x200", "thumbs.active",  "schedule-paint"};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(router.renderer(), &thumbs);
     EXPECT_EQ(router.width(), 320);
@@ -157,11 +157,15 @@ TEST_F(RouterTest, ButtonsCaptureAndFlagsWithAndWithoutListener) {
         EXPECT_FALSE(router.isCaptured());
         router.pointerLeft(130);
         EXPECT_FALSE(router.isLeaveArmed());
-        const Log expected = withListener
-                                 ? Log{"focus", "grab", "scene.down 0 5,6 1 @100", "arm-leave",
-                                       "scene.move -1 7,8 2 @110", "ungrab", "scene.up 0 7,8 0 @120",
-                                       "scene.leave -1 0,0 0 @130"}
-                                 : Log{"focus", "grab", "arm-leave", "ungrab"};
+        const Log expected = withListener ? Log{"focus",
+                                                "grab",
+                                                "scene.down 0 5,6 1 @100",
+                                                "arm-leave",
+                                                "scene.move -1 7,8 2 @110",
+                                                "ungrab",
+                                                "scene.up 0 7,8 0 @120",
+                                                "scene.leave -1 0,0 0 @130"}
+                                          : Log{"focus", "grab", "arm-leave", "ungrab"};
         EXPECT_EQ(log, expected);
     }
 }
@@ -176,8 +180,9 @@ TEST_F(RouterTest, MotionOnlyWhenWantedAndLeaveArmedOnce) {
     EXPECT_TRUE(router.isLeaveArmed());
     router.pointerLeft(4);
     router.pointerMoved(5, 5, 0, 5);
-    const Log expected{"arm-leave", "scene.move -1 2,2 0 @2", "scene.move -1 3,3 0 @3", "scene.leave -1 0,0 0 @4",
-                       "arm-leave", "scene.move -1 5,5 0 @5"};
+    const Log expected{
+        "arm-leave", "scene.move -1 2,2 0 @2", "scene.move -1 3,3 0 @3", "scene.leave -1 0,0 0 @4",
+        "arm-leave", "scene.move -1 5,5 0 @5"};
     EXPECT_EQ(log, expected);
 }
 
@@ -239,8 +244,8 @@ TEST_F(RouterTest, OneTimerWithIdentifier1000) {
     host.acceptTimers = false;
     router.startTimer(40, &scene); // refused: no listener kept
     router.timer(1000);
-    const Log expected{"start-timer 1000 40", "scene.tick",         "kill-timer 1000", "start-timer 1000 50",
-                       "thumbs.tick",         "kill-timer 1000",    "start-timer 1000 40"};
+    const Log expected{"start-timer 1000 40", "scene.tick",      "kill-timer 1000",    "start-timer 1000 50",
+                       "thumbs.tick",         "kill-timer 1000", "start-timer 1000 40"};
     EXPECT_EQ(log, expected);
 }
 
