@@ -1,4 +1,6 @@
 #include "GLTestContext.h"
+#include "render/SceneCamera.h"
+#include "render/Trackball.h"
 
 #include <string>
 
@@ -56,6 +58,33 @@ TEST_F(GLTest, ReadPixelsReturnsTheFramebuffer) {
     EXPECT_EQ(pixels[0], 0);
     EXPECT_EQ(pixels[1], 255);
     EXPECT_EQ(pixels[pixels.size() - 3], 255);
+}
+
+TEST_F(GLTest, CameraLoadsTheMatricesItComputes) {
+    SceneCamera camera({133, 81, 115});
+    camera.setViewport(48, 32);
+    camera.applyProjection();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 48);
+    EXPECT_EQ(viewport[3], 32);
+    Matrix4 projection{};
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    // Orthographic: 2 / (right - left) = 2 / 132, 2 / (top - bottom) = 2 / 88, -2 / (far - near) = -2 / 1320.
+    EXPECT_NEAR(projection[0], 2.0f / 132, 1e-7f);
+    EXPECT_NEAR(projection[5], 2.0f / 88, 1e-7f);
+    EXPECT_NEAR(projection[10], -2.0f / 1320, 1e-7f);
+
+    const Matrix4 rotation = trackball::rotationMatrix(trackball::axisAngle({1, 1, 0}, 0.8f));
+    const std::array<float, 3> pan{3, -4, 5};
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    camera.applyModelView(rotation, 75, pan);
+    Matrix4 modelView{};
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
+    const Matrix4 expected = camera.modelView(rotation, 75, pan);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(modelView[i], expected[i], 1e-4f) << "element " << i;
 }
 
 } // namespace

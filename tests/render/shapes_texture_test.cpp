@@ -189,6 +189,19 @@ TEST_F(TextureTest, FillReleaseAndDrawingWithoutTexture) {
     EXPECT_THROW(image.create(0, 4), std::invalid_argument);
 }
 
+TEST_F(TextureTest, UploadRecreatesATextureThatLostItsStorage) {
+    TextureImage image;
+    image.create(4, 4);
+    image.fill(200);
+    // Deleting the name behind the image's back leaves it naming an empty texture: the copy is refused.
+    const GLuint name = image.texture();
+    glDeleteTextures(1, &name);
+    image.upload();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    image.drawAt(8, 8);
+    expectColour(pixel(9, 9), 200, 200, 200);
+}
+
 TEST_F(GLTest, ErrorCheckReadsAndClearsThePendingError) {
     glEnable(0xFFFF); // not a capability
     EXPECT_EQ(checkGLError("Enable"), static_cast<unsigned>(GL_INVALID_ENUM));
