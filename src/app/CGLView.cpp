@@ -3,7 +3,6 @@
 #include "app/Prompt.h"
 #include "render/GL.h"
 #include "render/InputCodes.h"
-#include "render/TimerListener.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -110,15 +109,13 @@ CGLView::CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent)
     preferences_.setMultisample(samples);
     setFormat(viewFormat(preferences_, samples));
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        if (timerListener_) timerListener_->timerTick();
-    });
+    connect(&timer_, &QTimer::timeout, this, [this] { router_.timer(ViewEventRouter::kViewTimerId); });
     preferences_.addListener(this);
 }
 
 CGLView::~CGLView() {
     preferences_.removeListener(this);
-    stopTimer();
+    timer_.stop();
 }
 
 bool CGLView::checkDisplay() {
@@ -127,15 +124,12 @@ bool CGLView::checkDisplay() {
     return confirmSlowDisplay(facts_, preferences_, prompt_);
 }
 
-void CGLView::setRenderer(GLRenderer* renderer) {
-    renderer_ = renderer;
-    if (renderer_ && contextReady_) installRenderer();
-}
-
-void CGLView::installRenderer() {
-    if (!makeCurrent()) throw std::runtime_error("Error setting OpenGL context.");
-    renderer_->initialize();
-    renderer_->resize(width_, height_);
+void CGLView::installPage(GLInteractiveRenderer* page) {
+    if (!contextReady_) {
+        pendingPage_ = page;
+        return;
+    }
+    router_.installPage(page);
 }
 
 void CGLView::initializeGL() {
@@ -151,28 +145,21 @@ void CGLView::initializeGL() {
     facts_.doubleBuffered = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
     if (got.samples() > 1) glEnable(GL_MULTISAMPLE);
     contextReady_ = true;
-    width_ = QOpenGLWidget::width();
-    height_ = QOpenGLWidget::height();
-    if (renderer_) renderer_->initialize();
-}
-
-void CGLView::report(const std::exception& error) {
-    if (statusSink_) statusSink_(error.what());
-}
-
-void CGLView::paintGL() {
-    if (!renderer_) return;
-    try {
-        renderer_->draw();
-    } catch (const std::exception& e) {
-        report(e);
+    if (pendingPage_) {
+        GLInteractiveRenderer* page = pendingPage_;
+        pendingPage_ = nullptr;
+        router_.installPage(page);
     }
 }
 
+void CGLView::paintGL() { router_.paint(); }
+
 void CGLView::resizeGL(int w, int h) {
-    width_ = w;
-    height_ = h;
-    if (renderer_) renderer_->resize(w, h);
+    try {
+        router_.resized(w, h);
+    } catch (const std::exception& e) {
+        showPaintError(e.what());
+    }
 }
 
 void CGLView::redrawNow() {
@@ -183,7 +170,7 @@ void CGLView::requestRedraw() { update(); }
 
 void CGLView::swapBuffers() {
     if (!makeCurrent()) throw std::runtime_error("Error setting OpenGL context.");
-    // The widget composes its framebuffer into the window itself; a repaint presents the new frame.
+    // The widget composes its framebuffer into the window itself after each paint.
     update();
 }
 
@@ -194,37 +181,25 @@ bool CGLView::makeCurrent() {
 }
 
 void CGLView::setVerticalSync(bool on) {
-    // The swap interval belongs to the surface format, fixed when the context was made: the change
-    // applies to views made from now on.
+    // The swap interval belongs to the surface format, fixed when the context is made: a change applies
+    // to the views made from then on.
     QSurfaceFormat format = this->format();
     format.setSwapInterval(on ? 1 : 0);
     if (!context()) setFormat(format);
 }
 
 void CGLView::setMouseMoveEvents(bool on) {
-    mouseMoveEvents_ = on;
+    router_.setMouseMoveEvents(on);
     setMouseTracking(on);
 }
 
-void CGLView::captureMouse() {
-    if (!buttonDown_) throw std::logic_error("The mouse can only be captured while a mouse button is down.");
-    captured_ = true;
-}
+void CGLView::captureMouse() { router_.captureMouse(); }
 
-void CGLView::releaseMouse() { captured_ = false; }
+void CGLView::releaseMouse() { router_.releaseMouse(); }
 
-void CGLView::startTimer(int intervalMs, TimerListener* listener) {
-    if (!listener) return;
-    stopTimer();
-    timer_.start(intervalMs);
-    if (timer_.isActive()) timerListener_ = listener;
-}
+void CGLView::startTimer(int intervalMs, TimerListener* listener) { router_.startTimer(intervalMs, listener); }
 
-void CGLView::stopTimer() {
-    if (!timer_.isActive() && !timerListener_) return;
-    timer_.stop();
-    timerListener_ = nullptr;
-}
+void CGLView::stopTimer() { router_.stopTimer(); }
 
 std::unique_ptr<GLTextBox> CGLView::createTextBox(int width, int lines, bool smallFont, int alignment) {
     if (!textBoxFactory_) throw std::logic_error("No text rendering is set up for this view.");
@@ -235,73 +210,72 @@ void CGLView::preferencesChanged(int code) {
     if (code == UserPreferencesListener::kVerticalSync) setVerticalSync(preferences_.verticalSync());
 }
 
+void CGLView::takeFocus() { setFocus(Qt::MouseFocusReason); }
+
+void CGLView::clientSize(int& width, int& height) const {
+    width = QOpenGLWidget::width();
+    height = QOpenGLWidget::height();
+}
+
+bool CGLView::startPlatformTimer(int, int intervalMs) {
+    timer_.start(intervalMs);
+    return timer_.isActive();
+}
+
+void CGLView::killPlatformTimer(int) { timer_.stop(); }
+
+void CGLView::showPaintError(const std::string& message) {
+    if (statusSink_) statusSink_(message);
+}
+
 void CGLView::mousePressEvent(QMouseEvent* event) {
-    setFocus(Qt::MouseFocusReason);
-    buttonDown_ = true;
-    captured_ = true;
     const QPoint p = event->position().toPoint();
-    if (mouseListener_)
-        mouseListener_->mouseDown(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
-                                  static_cast<std::uint32_t>(event->timestamp()));
+    router_.buttonDown(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
+                       static_cast<std::uint32_t>(event->timestamp()));
 }
 
 void CGLView::mouseReleaseEvent(QMouseEvent* event) {
-    captured_ = false;
     const QPoint p = event->position().toPoint();
-    if (mouseListener_)
-        mouseListener_->mouseUp(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
-                                static_cast<std::uint32_t>(event->timestamp()));
-    buttonDown_ = false;
+    router_.buttonUp(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
+                     static_cast<std::uint32_t>(event->timestamp()));
 }
 
 void CGLView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (mouseListener_)
-        mouseListener_->mouseDoubleClick(buttonCode(event->button()), p.x(), p.y(),
-                                         mouseModifiers(event->modifiers()),
-                                         static_cast<std::uint32_t>(event->timestamp()));
+    router_.doubleClick(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
+                        static_cast<std::uint32_t>(event->timestamp()));
 }
 
 void CGLView::mouseMoveEvent(QMouseEvent* event) {
-    if (!mouseMoveEvents_) return;
-    leaveArmed_ = true;
     const QPoint p = event->position().toPoint();
-    if (mouseListener_)
-        mouseListener_->mouseMove(p.x(), p.y(), mouseModifiers(event->modifiers()),
-                                  static_cast<std::uint32_t>(event->timestamp()));
+    router_.pointerMoved(p.x(), p.y(), mouseModifiers(event->modifiers()),
+                         static_cast<std::uint32_t>(event->timestamp()));
 }
 
 void CGLView::leaveEvent(QEvent*) {
-    if (!leaveArmed_) return;
-    leaveArmed_ = false;
-    if (mouseListener_) mouseListener_->mouseLeave(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+    router_.pointerLeft(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
 }
 
 void CGLView::wheelEvent(QWheelEvent* event) {
     const QPoint global = event->globalPosition().toPoint();
-    if (mouseListener_)
-        mouseListener_->mouseWheel(global.x(), global.y(), mouseModifiers(event->modifiers()),
-                                   event->angleDelta().y(), static_cast<std::uint32_t>(event->timestamp()));
-    event->accept();
+    if (router_.wheel(global.x(), global.y(), mouseModifiers(event->modifiers()), event->angleDelta().y(),
+                      static_cast<std::uint32_t>(event->timestamp())))
+        event->accept();
 }
 
 void CGLView::keyPressEvent(QKeyEvent* event) {
     const auto time = static_cast<std::uint32_t>(event->timestamp());
     if (const int code = navigationCode(event->key())) {
-        if (keyListener_) keyListener_->keySpecial(code, keyModifiers(), time);
+        router_.keyDown(code, keyModifiers(), time);
         return;
     }
-    if (!keyListener_) return;
     for (const char32_t c : event->text().toUcs4())
-        keyListener_->keyChar(c, keyModifiers(), time);
+        router_.character(c, keyModifiers(), time);
 }
 
 bool CGLView::event(QEvent* event) {
     // Leaving the application mid-drag ends the drag without a release.
-    if (event->type() == QEvent::WindowDeactivate && captured_) {
-        if (mouseListener_) mouseListener_->mouseCaptureLost();
-        captured_ = false;
-    }
+    if (event->type() == QEvent::WindowDeactivate) router_.deactivated();
     return QOpenGLWidget::event(event);
 }
 

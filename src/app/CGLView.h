@@ -4,6 +4,7 @@
 #include "preferences/UserPreferences.h"
 #include "render/GLDisplay.h"
 #include "render/GLRenderer.h"
+#include "render/ViewEventRouter.h"
 
 #include <QOpenGLWidget>
 #include <QTimer>
@@ -17,7 +18,7 @@ class TimerListener;
 
 // The window one document's pictures are drawn in. It owns the GL context and hands paint, size,
 // mouse, key and timer events to one installed renderer and listeners, none of which it owns.
-class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesListener {
+class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesListener, private ViewHost {
   public:
     using TextBoxFactory = std::function<std::unique_ptr<GLTextBox>(int width, int lines, bool smallFont, int alignment)>;
     using StatusSink = std::function<void(const std::string&)>;
@@ -27,12 +28,11 @@ class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesLi
     CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent = nullptr);
     ~CGLView() override;
 
-    // Installs the renderer (null to remove); it is initialised and sized at once when the context exists,
-    // else as soon as it does.
-    void setRenderer(GLRenderer* renderer);
-    GLRenderer* renderer() const { return renderer_; }
-    void setMouseListener(MouseListener* listener) { mouseListener_ = listener; }
-    void setKeyListener(KeyListener* listener) { keyListener_ = listener; }
+    // Hides the page shown, shows this one and hands it the drawing, the mouse and the keys; before
+    // the context exists the page waits for it.
+    void installPage(GLInteractiveRenderer* page);
+    GLRenderer* renderer() const { return router_.renderer(); }
+    ViewEventRouter& events() { return router_; }
     void setTextBoxFactory(TextBoxFactory factory) { textBoxFactory_ = std::move(factory); }
     // Where errors raised while painting are shown (the main window's status line).
     void setStatusSink(StatusSink sink) { statusSink_ = std::move(sink); }
@@ -52,8 +52,8 @@ class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesLi
     bool makeCurrent() override;
     void setVerticalSync(bool on) override;
     void setMouseMoveEvents(bool on) override;
-    int width() const override { return width_; }
-    int height() const override { return height_; }
+    int width() const override { return router_.width(); }
+    int height() const override { return router_.height(); }
     void captureMouse() override;
     void releaseMouse() override;
     void startTimer(int intervalMs, TimerListener* listener) override;
@@ -80,23 +80,25 @@ class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesLi
     bool event(QEvent* event) override;
 
   private:
-    void installRenderer();
-    void report(const std::exception& error);
+    // ViewHost
+    void takeFocus() override;
+    void grabMouse() override {}
+    void ungrabMouse() override {}
+    void armLeaveNotification() override {}
+    void presentFrame() override {}
+    void schedulePaint() override { update(); }
+    void clientSize(int& width, int& height) const override;
+    bool startPlatformTimer(int id, int intervalMs) override;
+    void killPlatformTimer(int id) override;
+    void showPaintError(const std::string& message) override;
 
     UserPreferences& preferences_;
     Prompt& prompt_;
-    GLRenderer* renderer_ = nullptr;
-    MouseListener* mouseListener_ = nullptr;
-    KeyListener* keyListener_ = nullptr;
-    TimerListener* timerListener_ = nullptr;
+    ViewEventRouter router_{*this};
+    GLInteractiveRenderer* pendingPage_ = nullptr;
     QTimer timer_;
     TextBoxFactory textBoxFactory_;
     StatusSink statusSink_;
-    int width_ = 0, height_ = 0;
-    bool buttonDown_ = false;
-    bool captured_ = false;
-    bool leaveArmed_ = false;
-    bool mouseMoveEvents_ = false;
     bool contextReady_ = false;
     bool showDiagnostic_ = false;
     DisplayFacts facts_;

@@ -29,37 +29,24 @@ ViewerWindow::ViewerWindow(BrainExpressionModel& model, ReferenceAtlas& atlas, U
 ViewerWindow::~ViewerWindow() {
     // The renderers' display lists and textures belong to the view's context.
     view_->makeCurrent();
-    view_->setRenderer(nullptr);
-    view_->setMouseListener(nullptr);
-    view_->setKeyListener(nullptr);
+    view_->installPage(nullptr);
     tabs_.reset();
     scene_.reset();
     view_->doneCurrent();
 }
 
-void ViewerWindow::tabDeselected(int, void*) {
-    if (active_) active_->setActive(false);
-    active_ = nullptr;
-}
+// The view hides the page it showed when it installs the next one.
+void ViewerWindow::tabDeselected(int, void*) {}
 
 void ViewerWindow::tabSelected(int, void* data) {
-    GLInteractiveRenderer* renderer = data ? static_cast<GLInteractiveRenderer*>(data) : scene_.get();
-    if (!renderer) return;
-    active_ = renderer;
-    view_->setRenderer(renderer);
-    view_->setMouseListener(renderer);
-    view_->setKeyListener(renderer);
-    renderer->setActive(true);
-    view_->requestRedraw();
+    active_ = data ? static_cast<GLInteractiveRenderer*>(data) : scene_.get();
+    view_->installPage(active_);
 }
 
 void ViewerWindow::tabClosed(int, void* data) {
-    if (data == active_) {
-        view_->setRenderer(nullptr);
-        view_->setMouseListener(nullptr);
-        view_->setKeyListener(nullptr);
-        active_ = nullptr;
-    }
+    if (data != active_) return;
+    active_ = nullptr;
+    view_->installPage(nullptr);
 }
 
 } // namespace volumira

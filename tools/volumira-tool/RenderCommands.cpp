@@ -5,12 +5,10 @@
 #include "platform/DataLocations.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
-#include "render/GL.h"
-#include "render/OffscreenContext.h"
+#include "render/OffscreenView.h"
 #include "render/TabControlRenderer.h"
 #include "render_qt/QtGLTextBox.h"
 #include "scene/BrainSceneRenderer.h"
-#include "scene/OffscreenDisplay.h"
 #include "volumira-tool/PngWriter.h"
 #include "volumira-tool/Tool.h"
 
@@ -112,24 +110,23 @@ void render(std::ostream& out, const RenderOptions& o) {
     }
     if (o.zoom > 0.0f) model.setZoom(o.zoom, false);
 
-    OffscreenContext context(width, height);
-    if (!context.makeCurrent()) throw std::runtime_error("The offscreen GL context could not be made current.");
-    OffscreenDisplay display(width, height, createQtTextBox);
-    TabControlRenderer tabs(display, nullptr);
+    OffscreenView view(width, height, createQtTextBox);
+    if (!view.makeCurrent()) throw std::runtime_error("The offscreen GL context could not be made current.");
+    TabControlRenderer tabs(view, nullptr);
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
     {
-        BrainSceneRenderer scene(display, model, tabs, atlas, preferences);
-        scene.initialize();
-        scene.resize(width, height);
-        scene.draw();
-        glFinish();
-        const std::vector<std::uint8_t> rgba = context.readPixels();
+        BrainSceneRenderer scene(view, model, tabs, atlas, preferences);
+        view.events().installPage(&scene);
+        view.redrawNow();
+        if (!view.lastPaintError().empty()) throw std::runtime_error(view.lastPaintError());
+        const std::vector<std::uint8_t> rgba = view.context().readPixels();
         // GL rows run bottom first; PNG rows top first.
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 for (int c = 0; c < 3; ++c)
                     rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
                         rgba[(static_cast<std::size_t>(height - 1 - y) * width + x) * 4 + c];
+        view.events().installPage(nullptr);
     }
     writeRgbPng(o.output, rgb.data(), width, height);
     out << "Wrote " << o.output << " (" << width << "x" << height << ", " << model.geneCount() << " genes).\n";
