@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/GLRenderer.h"
 #include "render/TabControlRenderer.h"
 
 #include <QMainWindow>

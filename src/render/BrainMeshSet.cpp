@@ -24,6 +24,7 @@ BrainMeshSet::BrainMeshSet(const Ontology& ontology, const Structure& root, std:
     addSubtree(root, structures_);
     listCount_ = std::max(ontology.count(), static_cast<int>(structures_.size()));
     loaded_.assign(static_cast<std::size_t>(listCount_), false);
+    meshes_.resize(static_cast<std::size_t>(listCount_));
     if (listCount_ > 0) {
         listBase_ = glGenLists(listCount_);
         if (listBase_ == 0)
@@ -47,7 +48,22 @@ void BrainMeshSet::load(std::size_t position) {
     glNewList(listBase_ + static_cast<unsigned>(position), GL_COMPILE);
     emitGl(mesh);
     glEndList();
+    meshes_[position] = std::move(mesh);
     loaded_[position] = true;
+}
+
+void BrainMeshSet::drawForPicking(const StructureSet& set, int nameBase) {
+    for (std::size_t p = 0; p < structures_.size(); ++p) {
+        const Structure& s = *structures_[p];
+        if (!loaded_[p] || !s.selfSet.intersects(set)) continue;
+        glLoadName(static_cast<GLuint>(nameBase + s.index));
+        emitGl(meshes_[p]);
+    }
+}
+
+void BrainMeshSet::loadAll(const StructureSet& set) {
+    for (std::size_t p = 0; p < structures_.size(); ++p)
+        if (!loaded_[p] && structures_[p]->selfSet.intersects(set)) load(p);
 }
 
 void BrainMeshSet::draw(const StructureSet& set, const Structure* highlighted, int nameBase) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "atlas/Mesh.h"
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,12 @@ class BrainMeshSet {
     // green), under the picking name nameBase + structure index. A mesh that cannot be read is skipped
     // and tried again next time; this never throws for a bad mesh.
     void draw(const StructureSet& set, const Structure* highlighted, int nameBase);
+    // The structures of the set for GL selection, each under its name. Sent vertex by vertex rather
+    // than from the display lists: llvmpipe crashes replaying mesh display lists in selection mode.
+    // Loads what is not loaded yet, so call it outside selection mode first with load = true.
+    void drawForPicking(const StructureSet& set, int nameBase);
+    // Reads and compiles every structure of the set not loaded yet.
+    void loadAll(const StructureSet& set);
 
     const std::vector<const Structure*>& structures() const { return structures_; }
     bool isLoaded(std::size_t position) const { return loaded_.at(position); }
@@ -33,6 +41,8 @@ class BrainMeshSet {
     std::string meshDirectory_;
     std::vector<const Structure*> structures_;
     std::vector<bool> loaded_;
+    // The scaled meshes, kept for picking.
+    std::vector<Mesh> meshes_;
     unsigned int listBase_ = 0;
     int listCount_ = 0;
 };

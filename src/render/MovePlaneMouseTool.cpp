@@ -3,6 +3,7 @@
 #include "atlas/Ontology.h"
 #include "expression/BrainExpressionModel.h"
 #include "io/Image3d.h"
+#include "render/ExpressorStyle.h"
 #include "render/GL.h"
 #include "render/ToolOwner.h"
 
@@ -10,10 +11,6 @@
 #include <cmath>
 
 namespace volumira {
-
-bool isSelectableStructure(const Structure& structure) {
-    return structure.order != 0 && structure.index != 0;
-}
 
 namespace {
 

@@ -13,9 +13,6 @@ class Ontology;
 struct Structure;
 class ToolOwner;
 
-// A structure the user may select: one the ontology file names, other than "No Annotation".
-bool isSelectableStructure(const Structure& structure);
-
 // Drags a section plane or a face of the clipping box along its axis, in steps of at least one annotation
 // voxel, and selects the structure under the pointer when a section plane is clicked without moving it.
 // The owner applies the scene's model-view transform before forwarding each event.

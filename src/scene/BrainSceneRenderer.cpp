@@ -395,6 +395,7 @@ bool BrainSceneRenderer::mouseWheel(int, int, int, int delta, std::uint32_t) {
 
 int BrainSceneRenderer::pickName(int x, int y) {
     const bool transparent = model_.meshDisplayStyle() == 1;
+    if (meshes_) meshes_->loadAll(model_.shownStructures());
     glDisable(GL_NORMALIZE);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -418,7 +419,7 @@ int BrainSceneRenderer::pickName(int x, int y) {
     } else {
         sections_->drawSections(pickname::kSectionFirst);
         setClipping(true);
-        if (meshes_) meshes_->draw(model_.shownStructures(), nullptr, pickname::kStructureBase);
+        if (meshes_) meshes_->drawForPicking(model_.shownStructures(), pickname::kStructureBase);
         drawExpression(pickname::kCellBase);
         setClipping(false);
     }

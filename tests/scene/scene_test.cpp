@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace volumira {
@@ -36,6 +37,7 @@ class SampleAtlasFixture {
     SampleAtlasFixture() {
         const std::string data = dir_.path() + "/Data/", shared = dir_.path() + "/Atlas/";
         sample::writeSampleAtlas(data, sample::SampleGrid::full());
+        std::filesystem::create_directories(shared);
         atlas_ = std::make_unique<ReferenceAtlas>(data, shared);
         atlas_->unpack(nullptr, nullptr, nullptr);
         atlas_->loadFullScale(nullptr, nullptr, nullptr);
@@ -117,9 +119,10 @@ TEST_F(SceneTest, PicksASectionPlaneAndTheClipBoxFaces) {
     model->setShownStructures(StructureSet(), false);
     model->setDisplayFlag(0, true, false); // the coronal plane faces the default (sagittal) view edge-on
     model->setDisplayFlag(2, true, false);
-    EXPECT_EQ(scene->pickName(kWidth / 2, kHeight / 2), pickname::kSectionFirst + 2);
+    // Off the middle, where the coronal plane stands edge-on.
+    EXPECT_EQ(scene->pickName(kWidth / 2 + 40, kHeight / 2), pickname::kSectionFirst + 2);
     model->setClippingPlanesShown(true, false);
-    const int face = scene->pickName(kWidth / 2, kHeight / 2);
+    const int face = scene->pickName(kWidth / 2 + 40, kHeight / 2);
     EXPECT_GE(face, pickname::kClipLowFirst);
     EXPECT_LT(face, pickname::kSectionFirst);
 }
