@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
   zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   qt6-base-dev fonts-dejavu-core)
 [[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)
 

@@ -26,7 +26,8 @@ BrainMeshSet::BrainMeshSet(const Ontology& ontology, const Structure& root, std:
     loaded_.assign(static_cast<std::size_t>(listCount_), false);
     if (listCount_ > 0) {
         listBase_ = glGenLists(listCount_);
-        if (listBase_ == 0) throw std::runtime_error("Could not reserve OpenGL display lists for the meshes.");
+        if (listBase_ == 0)
+            throw std::runtime_error("Could not reserve OpenGL display lists for the meshes.");
     }
 }
 

@@ -6,7 +6,9 @@ namespace {
 CursorShapeHandler* cursorHandler = nullptr;
 }
 
-void setCursorShapeHandler(CursorShapeHandler* handler) { cursorHandler = handler; }
+void setCursorShapeHandler(CursorShapeHandler* handler) {
+    cursorHandler = handler;
+}
 
 void setCursorShape(int code) {
     if (!cursorHandler || code < kCursorArrow || code > kCursorSizeAll) return;

@@ -5,7 +5,8 @@
 
 namespace volumira {
 
-CuttingPlaneRenderer::CuttingPlaneRenderer(const BrainExpressionModel& model, const std::array<int, 3>& dimensions)
+CuttingPlaneRenderer::CuttingPlaneRenderer(const BrainExpressionModel& model,
+                                           const std::array<int, 3>& dimensions)
     : model_(model), dimensions_(dimensions) {}
 
 void CuttingPlaneRenderer::drawFace(int axis, bool low, bool pick, int name) {

@@ -16,8 +16,12 @@ namespace {
 // The axes along a plane's texture columns and rows.
 constexpr std::array<std::array<int, 2>, 3> kPlaneAxes{{{1, 2}, {0, 2}, {0, 1}}};
 
-int columnAxis(int axis) { return kPlaneAxes[static_cast<std::size_t>(axis)][0]; }
-int rowAxis(int axis) { return kPlaneAxes[static_cast<std::size_t>(axis)][1]; }
+int columnAxis(int axis) {
+    return kPlaneAxes[static_cast<std::size_t>(axis)][0];
+}
+int rowAxis(int axis) {
+    return kPlaneAxes[static_cast<std::size_t>(axis)][1];
+}
 
 } // namespace
 
@@ -34,7 +38,9 @@ MPRRenderer::MPRRenderer(const BrainExpressionModel& model, const SectionVolumes
     invalidateSlices();
 }
 
-void MPRRenderer::invalidateSlices() { cachedSlices_ = {-1, -1, -1}; }
+void MPRRenderer::invalidateSlices() {
+    cachedSlices_ = {-1, -1, -1};
+}
 
 int MPRRenderer::sliceIndex(int axis, float position) const {
     const float d = position * volumes_.voxelsPerUnit();
@@ -50,7 +56,8 @@ void MPRRenderer::composeSlice(const SectionVolumes& volumes, int axis, int slic
     const Image3d& annotation = volumes.annotation;
     const int ca = columnAxis(axis), ra = rowAxis(axis);
     const int columns = annotation.dimension(ca), rows = annotation.dimension(ra);
-    const int bc = volumes.bregma[static_cast<std::size_t>(ca)], br = volumes.bregma[static_cast<std::size_t>(ra)];
+    const int bc = volumes.bregma[static_cast<std::size_t>(ca)],
+              br = volumes.bregma[static_cast<std::size_t>(ra)];
     std::array<std::size_t, 3> stride{1, static_cast<std::size_t>(annotation.dimension(0)),
                                       static_cast<std::size_t>(annotation.dimension(0)) *
                                           static_cast<std::size_t>(annotation.dimension(1))};
@@ -62,7 +69,8 @@ void MPRRenderer::composeSlice(const SectionVolumes& volumes, int axis, int slic
     const std::size_t sliceOffset = static_cast<std::size_t>(slice) * stride[static_cast<std::size_t>(axis)];
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const std::size_t voxel = sliceOffset + static_cast<std::size_t>(c) * stride[static_cast<std::size_t>(ca)] +
+            const std::size_t voxel = sliceOffset +
+                                      static_cast<std::size_t>(c) * stride[static_cast<std::size_t>(ca)] +
                                       static_cast<std::size_t>(r) * stride[static_cast<std::size_t>(ra)];
             const std::uint32_t n = stain[voxel];
             const std::uint8_t label = labels[voxel];
@@ -79,7 +87,8 @@ void MPRRenderer::composeSlice(const SectionVolumes& volumes, int axis, int slic
             }
             std::uint8_t* pixel = out + (static_cast<std::size_t>(r) * columns + c) * 4;
             for (int channel = 0; channel < 3; ++channel)
-                pixel[channel] = static_cast<std::uint8_t>((grey * u + tint[2 - channel] * (65536 - u)) >> 16);
+                pixel[channel] =
+                    static_cast<std::uint8_t>((grey * u + tint[2 - channel] * (65536 - u)) >> 16);
             pixel[3] = 255;
         }
     }

@@ -52,9 +52,10 @@ bool invertMatrix(const Matrix4& m, Matrix4& out) {
 
 bool unproject(float x, float y, float depth, const Matrix4& inverse, const std::array<int, 4>& viewport,
                std::array<float, 3>& out) {
-    const float in[4] = {2.0f * ((x - static_cast<float>(viewport[0])) / static_cast<float>(viewport[2])) - 1.0f,
-                         2.0f * ((y - static_cast<float>(viewport[1])) / static_cast<float>(viewport[3])) - 1.0f,
-                         2.0f * depth - 1.0f, 1.0f};
+    const float in[4] = {
+        2.0f * ((x - static_cast<float>(viewport[0])) / static_cast<float>(viewport[2])) - 1.0f,
+        2.0f * ((y - static_cast<float>(viewport[1])) / static_cast<float>(viewport[3])) - 1.0f,
+        2.0f * depth - 1.0f, 1.0f};
     float result[4];
     for (int r = 0; r < 4; ++r) {
         result[r] = 0.0f;

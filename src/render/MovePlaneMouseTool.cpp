@@ -11,7 +11,9 @@
 
 namespace volumira {
 
-bool isSelectableStructure(const Structure& structure) { return structure.order != 0 && structure.index != 0; }
+bool isSelectableStructure(const Structure& structure) {
+    return structure.order != 0 && structure.index != 0;
+}
 
 namespace {
 
@@ -52,8 +54,8 @@ float MovePlaneMouseTool::planePosition() const {
 bool MovePlaneMouseTool::mouseDown(int, int x, int y, int, std::uint32_t time) {
     haveInverse_ = readSceneTransform(viewport_, inverse_);
     if (haveInverse_)
-        haveInverse_ = unproject(static_cast<float>(x), static_cast<float>(viewport_[3] - y - 1), 0.5f, inverse_,
-                                 viewport_, lastPoint_);
+        haveInverse_ = unproject(static_cast<float>(x), static_cast<float>(viewport_[3] - y - 1), 0.5f,
+                                 inverse_, viewport_, lastPoint_);
     if (mode_ == Mode::SectionPlane) pressPosition_ = planePosition();
     pressTime_ = time;
     return true;
@@ -83,7 +85,8 @@ bool MovePlaneMouseTool::mouseUp(int, int x, int y, int, std::uint32_t time) {
         owner_->rebuildExpression();
         return false;
     }
-    if (planePosition() != pressPosition_ || static_cast<std::uint32_t>(time - pressTime_) > kClickMs) return false;
+    if (planePosition() != pressPosition_ || static_cast<std::uint32_t>(time - pressTime_) > kClickMs)
+        return false;
     selectStructureAt(x, y);
     return true;
 }
@@ -96,7 +99,8 @@ void MovePlaneMouseTool::selectStructureAt(int x, int y) {
     float depth = 0.0f;
     glReadPixels(x, windowY, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     std::array<float, 3> point{};
-    if (!unproject(static_cast<float>(x), static_cast<float>(windowY), depth, inverse, viewport, point)) return;
+    if (!unproject(static_cast<float>(x), static_cast<float>(windowY), depth, inverse, viewport, point))
+        return;
     point[axis_] = planePosition();
     BrainExpressionModel& model = owner_->model();
     if (!annotation_ || !ontology_ || !annotation_->isLoaded()) return;
@@ -108,9 +112,9 @@ void MovePlaneMouseTool::selectStructureAt(int x, int y) {
         const float index = std::clamp(point[a] * (1.0f / minimumStep_) + 0.5f, 0.0f, last);
         voxel[a] = static_cast<int>(index);
     }
-    const std::size_t offset = static_cast<std::size_t>(voxel[0]) +
-                               static_cast<std::size_t>(voxel[1]) * annotation_->dimension(0) +
-                               static_cast<std::size_t>(voxel[2]) * annotation_->dimension(0) * annotation_->dimension(1);
+    const std::size_t offset =
+        static_cast<std::size_t>(voxel[0]) + static_cast<std::size_t>(voxel[1]) * annotation_->dimension(0) +
+        static_cast<std::size_t>(voxel[2]) * annotation_->dimension(0) * annotation_->dimension(1);
     const Structure& structure = ontology_->structureAt(annotation_->data()[offset]);
     model.setHighlightedStructure(isSelectableStructure(structure) ? &structure : nullptr, true);
 }

@@ -4,7 +4,6 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-
 #include <stdexcept>
 
 namespace volumira {
@@ -36,7 +35,8 @@ OffscreenContext::OffscreenContext(int width, int height)
     : state_(std::make_unique<State>()), width_(width), height_(height) {
     if (width <= 0 || height <= 0) throw std::invalid_argument("Offscreen context size must be positive.");
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-    if (!clientExtensions || std::string(clientExtensions).find("EGL_MESA_platform_surfaceless") == std::string::npos)
+    if (!clientExtensions ||
+        std::string(clientExtensions).find("EGL_MESA_platform_surfaceless") == std::string::npos)
         fail("EGL has no surfaceless platform (Mesa's EGL_MESA_platform_surfaceless is needed).");
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -46,20 +46,16 @@ OffscreenContext::OffscreenContext(int width, int height)
     EGLint major = 0, minor = 0;
     if (s.display == EGL_NO_DISPLAY || !eglInitialize(s.display, &major, &minor))
         fail("the surfaceless EGL display could not be initialised.");
-    if (!eglBindAPI(EGL_OPENGL_API)) {
-        eglTerminate(s.display);
-        fail("EGL does not offer desktop OpenGL.");
-    }
+    // The display is shared by every context of the process and never terminated: terminating it would
+    // pull the ground from under the other contexts.
+    if (!eglBindAPI(EGL_OPENGL_API)) fail("EGL does not offer desktop OpenGL.");
     // No profile is requested, so the driver gives its compatibility profile with the fixed-function
     // pipeline, display lists and selection mode; no config is needed without a surface.
     s.context = eglCreateContext(s.display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
-    if (s.context == EGL_NO_CONTEXT) {
-        eglTerminate(s.display);
+    if (s.context == EGL_NO_CONTEXT)
         fail("eglCreateContext failed (EGL error " + std::to_string(eglGetError()) + ").");
-    }
     if (!eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context)) {
         eglDestroyContext(s.display, s.context);
-        eglTerminate(s.display);
         fail("the context could not be made current without a surface.");
     }
     try {
@@ -87,13 +83,14 @@ OffscreenContext::OffscreenContext(int width, int height)
     } catch (...) {
         eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(s.display, s.context);
-        eglTerminate(s.display);
         throw;
     }
 }
 
 OffscreenContext::~OffscreenContext() {
     State& s = *state_;
+    // Another context current on this thread stays current afterwards.
+    const EGLContext previous = eglGetCurrentContext();
     if (eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context)) {
         auto deleteFramebuffers =
             reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(eglGetProcAddress("glDeleteFramebuffers"));
@@ -105,9 +102,9 @@ OffscreenContext::~OffscreenContext() {
             deleteRenderbuffers(1, &s.depth);
         }
     }
-    eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    const EGLContext restore = previous == s.context ? EGL_NO_CONTEXT : previous;
+    eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, restore);
     eglDestroyContext(s.display, s.context);
-    eglTerminate(s.display);
 }
 
 bool OffscreenContext::makeCurrent() {
@@ -123,7 +120,8 @@ std::string OffscreenContext::renderer() const {
 }
 
 std::vector<std::uint8_t> OffscreenContext::readPixels() {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) *
+                                     4);
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());

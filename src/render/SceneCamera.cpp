@@ -25,13 +25,19 @@ void SceneCamera::applyProjection() const {
     glMatrixMode(GL_MODELVIEW);
 }
 
-float SceneCamera::zoomScale(float zoom) { return zoom * 2.0f / 100.0f; }
+float SceneCamera::zoomScale(float zoom) {
+    return zoom * 2.0f / 100.0f;
+}
 
 namespace {
 
-Matrix4 scaling(float x, float y, float z) { return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}; }
+Matrix4 scaling(float x, float y, float z) {
+    return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1};
+}
 
-Matrix4 translation(float x, float y, float z) { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}; }
+Matrix4 translation(float x, float y, float z) {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+}
 
 } // namespace
 
@@ -40,7 +46,8 @@ Matrix4 SceneCamera::modelView(const Matrix4& rotation, float zoom, const std::a
     Matrix4 m = multiplyMatrices(rotation, scaling(s, s, s));
     m = multiplyMatrices(m, translation(pan[0], pan[1], pan[2]));
     m = multiplyMatrices(m, scaling(1, -1, -1));
-    return multiplyMatrices(m, translation(-dimensions_[0] / 2.0f, -dimensions_[1] / 2.0f, -dimensions_[2] / 2.0f));
+    return multiplyMatrices(
+        m, translation(-dimensions_[0] / 2.0f, -dimensions_[1] / 2.0f, -dimensions_[2] / 2.0f));
 }
 
 void SceneCamera::applyModelView(const Matrix4& rotation, float zoom, const std::array<float, 3>& pan) const {
@@ -54,7 +61,9 @@ void SceneCamera::applyModelView(const Matrix4& rotation, float zoom, const std:
 
 std::array<float, 3> SceneCamera::panBy(const std::array<float, 3>& pan, const Matrix4& g, float zoom, int dx,
                                         int dy) const {
-    const float pixelsPerUnit = (static_cast<float>(width_) / static_cast<float>(dimensions_[0])) * zoomScale(zoom);
+    const float pixelsPerUnit =
+        (static_cast<float>(width_) / static_cast<float>(dimensions_[0])) * zoomScale(zoom);
+    if (!(pixelsPerUnit > 0.0f)) return pan; // no window yet
     const float u = static_cast<float>(dx) / pixelsPerUnit, v = static_cast<float>(dy) / pixelsPerUnit;
     return {pan[0] + u * g[0] + v * g[1], pan[1] + u * g[4] + v * g[5], pan[2] + u * g[8] + v * g[9]};
 }

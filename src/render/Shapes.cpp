@@ -85,8 +85,8 @@ const std::array<Vec3, 12> kIcosahedronVertices{{{-kIcoX, 0, kIcoZ},
                                                  {-kIcoZ, -kIcoX, 0}}};
 
 const std::array<std::array<int, 3>, 20> kIcosahedronFaces{
-    {{0, 4, 1}, {0, 9, 4}, {9, 5, 4},  {4, 5, 8},  {4, 8, 1},  {8, 10, 1}, {8, 3, 10},
-     {5, 3, 8}, {5, 2, 3}, {2, 7, 3},  {7, 10, 3}, {7, 6, 10}, {7, 11, 6}, {11, 0, 6},
+    {{0, 4, 1}, {0, 9, 4},  {9, 5, 4},  {4, 5, 8},  {4, 8, 1},  {8, 10, 1}, {8, 3, 10},
+     {5, 3, 8}, {5, 2, 3},  {2, 7, 3},  {7, 10, 3}, {7, 6, 10}, {7, 11, 6}, {11, 0, 6},
      {0, 1, 6}, {6, 1, 10}, {9, 0, 11}, {9, 11, 2}, {9, 2, 5},  {7, 2, 11}}};
 
 } // namespace
@@ -120,7 +120,9 @@ void OctahedronShape::octahedron(float x, float y, float z, float s, bool asTria
 void IcosahedronShape::icosahedron(float x, float y, float z, float r, bool ownBatch) {
     if (ownBatch) glBegin(GL_TRIANGLES);
     for (const auto& face : kIcosahedronFaces) {
-        for (int index : face) {
+        // The face table lists each face clockwise seen from outside; sending it the other way round
+        // makes the outside the front face, as for the other shapes.
+        for (int index : {face[0], face[2], face[1]}) {
             const Vec3& v = kIcosahedronVertices[index];
             glNormal3fv(v.data());
             glVertex3f(x + v[0] * r, y + v[1] * r, z + v[2] * r);

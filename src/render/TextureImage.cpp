@@ -8,7 +8,9 @@
 
 namespace volumira {
 
-TextureImage::~TextureImage() { release(); }
+TextureImage::~TextureImage() {
+    release();
+}
 
 int TextureImage::storageSize(int n) {
     if (n <= 1) return 1;
@@ -59,7 +61,9 @@ void TextureImage::release() {
     std::vector<std::uint8_t>().swap(pixels_);
 }
 
-void TextureImage::fill(std::uint8_t value) { std::fill(pixels_.begin(), pixels_.end(), value); }
+void TextureImage::fill(std::uint8_t value) {
+    std::fill(pixels_.begin(), pixels_.end(), value);
+}
 
 void TextureImage::upload() {
     if (texture_ == 0) return;
@@ -93,8 +97,10 @@ void TextureImage::draw(const PixelRect& source, const PixelRect& destination) {
     const float s0 = source.x / sw, s1 = (source.x + source.width) / sw;
     // The source's first row (smallest y) is shown at the top of the destination.
     const float t0 = source.y / sh, t1 = (source.y + source.height) / sh;
-    const float x0 = static_cast<float>(destination.x), x1 = static_cast<float>(destination.x + destination.width);
-    const float y0 = static_cast<float>(destination.y), y1 = static_cast<float>(destination.y + destination.height);
+    const float x0 = static_cast<float>(destination.x),
+                x1 = static_cast<float>(destination.x + destination.width);
+    const float y0 = static_cast<float>(destination.y),
+                y1 = static_cast<float>(destination.y + destination.height);
     glBegin(GL_QUADS);
     glTexCoord2f(s0, t1);
     glVertex2f(x0, y0);
@@ -110,6 +116,8 @@ void TextureImage::draw(const PixelRect& source, const PixelRect& destination) {
     if (!wasEnabled) glDisable(GL_TEXTURE_2D);
 }
 
-void TextureImage::drawAt(int x, int y) { draw({0, 0, width_, height_}, {x, y, width_, height_}); }
+void TextureImage::drawAt(int x, int y) {
+    draw({0, 0, width_, height_}, {x, y, width_, height_});
+}
 
 } // namespace volumira

@@ -18,8 +18,12 @@ std::array<float, 3> cross(const std::array<float, 3>& a, const std::array<float
 }
 } // namespace
 
-int compositionCount() { return compositions; }
-void resetCompositionCount() { compositions = 0; }
+int compositionCount() {
+    return compositions;
+}
+void resetCompositionCount() {
+    compositions = 0;
+}
 
 Quaternion axisAngle(const std::array<float, 3>& axis, float angle) {
     const float length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
@@ -38,8 +42,8 @@ Quaternion compose(const Quaternion& a, const Quaternion& b) {
         compositions = 0;
         // Dividing by the squared length rather than the length is how the drift has always been
         // corrected; it is exact enough because the length stays close to 1.
-        const float squared = result[0] * result[0] + result[1] * result[1] + result[2] * result[2] +
-                              result[3] * result[3];
+        const float squared =
+            result[0] * result[0] + result[1] * result[1] + result[2] * result[2] + result[3] * result[3];
         for (float& value : result)
             value /= squared;
     }
@@ -66,15 +70,29 @@ Quaternion rotationBetween(float p1x, float p1y, float p2x, float p2y) {
 
 Matrix4 rotationMatrix(const Quaternion& q) {
     const float x = q[0], y = q[1], z = q[2], w = q[3];
-    return {1.0f - 2.0f * (y * y + z * z), 2.0f * (x * y - z * w), 2.0f * (z * x + y * w), 0.0f,
-            2.0f * (x * y + z * w), 1.0f - 2.0f * (z * z + x * x), 2.0f * (y * z - x * w), 0.0f,
-            2.0f * (z * x - y * w), 2.0f * (y * z + x * w), 1.0f - 2.0f * (y * y + x * x), 0.0f,
-            0.0f, 0.0f, 0.0f, 1.0f};
+    return {1.0f - 2.0f * (y * y + z * z),
+            2.0f * (x * y - z * w),
+            2.0f * (z * x + y * w),
+            0.0f,
+            2.0f * (x * y + z * w),
+            1.0f - 2.0f * (z * z + x * x),
+            2.0f * (y * z - x * w),
+            0.0f,
+            2.0f * (z * x - y * w),
+            2.0f * (y * z + x * w),
+            1.0f - 2.0f * (y * y + x * x),
+            0.0f,
+            0.0f,
+            0.0f,
+            0.0f,
+            1.0f};
 }
 
 } // namespace trackball
 
-Trackball::Trackball() { matrix_ = trackball::rotationMatrix(orientation_); }
+Trackball::Trackball() {
+    matrix_ = trackball::rotationMatrix(orientation_);
+}
 
 void Trackball::setViewportSize(unsigned width, unsigned height) {
     viewportWidth_ = width;
