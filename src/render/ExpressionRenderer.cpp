@@ -1,3 +1,7 @@
+// Buffer objects are core since GL 1.5 and exported by the GL library itself, so they are called
+// directly rather than looked up; this must precede every GL header of this file.
+#define GL_GLEXT_PROTOTYPES 1
+
 #include "render/ExpressionRenderer.h"
 
 #include "atlas/Structure.h"
