@@ -106,8 +106,9 @@ void prepare(const std::string& dir) {
     if (!w->context->makeCurrent()) throw std::runtime_error("no GL context");
     std::string csv = "root,root,,255,255,255,1,997,,0,0,0\n";
     for (int s = 2; s <= kStructures; ++s)
-        csv += "S" + std::to_string(s) + ",S" + std::to_string(s) + ",root," + std::to_string(s * 6) + ",100," +
-               std::to_string(255 - s * 6) + "," + std::to_string(s) + "," + std::to_string(1000 + s) + ",,0,0,0\n";
+        csv += "S" + std::to_string(s) + ",S" + std::to_string(s) + ",root," + std::to_string(s * 6) +
+               ",100," + std::to_string(255 - s * 6) + "," + std::to_string(s) + "," +
+               std::to_string(1000 + s) + ",,0,0,0\n";
     writeText(dir + "/ontology.csv", csv);
     w->ontology = std::make_unique<Ontology>(dir + "/ontology.csv");
     std::string levels, jet;
@@ -130,8 +131,8 @@ void prepare(const std::string& dir) {
     w->model->setGeneColourMode(kColourLevel, false);
     for (int g = 0; g < kGenes; ++g) {
         w->genes.push_back(makeGene(g, atlas));
-        w->renderers.push_back(std::make_unique<ExpressionRenderer>(*w->model, *w->genes.back(), *w->preferences,
-                                                                    LevelColourTables{w->levels, w->jet}));
+        w->renderers.push_back(std::make_unique<ExpressionRenderer>(
+            *w->model, *w->genes.back(), *w->preferences, LevelColourTables{w->levels, w->jet}));
     }
 }
 
@@ -187,8 +188,12 @@ void buildLists(benchmark::State& state, bool fast) {
     gWorld->model->setExpressionStructures(StructureSet::full(), false);
 }
 
-void BM_BuildListsQuality(benchmark::State& state) { buildLists(state, false); }
-void BM_BuildListsFast(benchmark::State& state) { buildLists(state, true); }
+void BM_BuildListsQuality(benchmark::State& state) {
+    buildLists(state, false);
+}
+void BM_BuildListsFast(benchmark::State& state) {
+    buildLists(state, true);
+}
 
 void draw(benchmark::State& state, bool fast) {
     setFast(fast);
@@ -198,17 +203,21 @@ void draw(benchmark::State& state, bool fast) {
         drawAll();
 }
 
-void BM_DrawQuality(benchmark::State& state) { draw(state, false); }
-void BM_DrawFast(benchmark::State& state) { draw(state, true); }
+void BM_DrawQuality(benchmark::State& state) {
+    draw(state, false);
+}
+void BM_DrawFast(benchmark::State& state) {
+    draw(state, true);
+}
 
 // The same lit icosahedra as the quality lists (every cell is shown), from one buffer in one call.
 void BM_DrawQualityFloor(benchmark::State& state) {
     constexpr float X = 0.5257311f, Z = 0.8506508f;
-    const float v[12][3] = {{-X, 0, Z}, {X, 0, Z}, {-X, 0, -Z}, {X, 0, -Z}, {0, Z, X}, {0, Z, -X},
-                            {0, -Z, X}, {0, -Z, -X}, {Z, X, 0}, {-Z, X, 0}, {Z, -X, 0}, {-Z, -X, 0}};
-    const int f[20][3] = {{0, 4, 1}, {0, 9, 4}, {9, 5, 4}, {4, 5, 8}, {4, 8, 1}, {8, 10, 1}, {8, 3, 10},
-                          {5, 3, 8}, {5, 2, 3}, {2, 7, 3}, {7, 10, 3}, {7, 6, 10}, {7, 11, 6}, {11, 0, 6},
-                          {0, 1, 6}, {6, 1, 10}, {9, 0, 11}, {9, 11, 2}, {9, 2, 5}, {7, 2, 11}};
+    const float v[12][3] = {{-X, 0, Z}, {X, 0, Z},   {-X, 0, -Z}, {X, 0, -Z}, {0, Z, X},  {0, Z, -X},
+                            {0, -Z, X}, {0, -Z, -X}, {Z, X, 0},   {-Z, X, 0}, {Z, -X, 0}, {-Z, -X, 0}};
+    const int f[20][3] = {{0, 4, 1}, {0, 9, 4},  {9, 5, 4},  {4, 5, 8},  {4, 8, 1},  {8, 10, 1}, {8, 3, 10},
+                          {5, 3, 8}, {5, 2, 3},  {2, 7, 3},  {7, 10, 3}, {7, 6, 10}, {7, 11, 6}, {11, 0, 6},
+                          {0, 1, 6}, {6, 1, 10}, {9, 0, 11}, {9, 11, 2}, {9, 2, 5},  {7, 2, 11}};
     std::vector<float> data; // normal, vertex
     const ColourMap& table = gWorld->levels;
     for (auto& gene : gWorld->genes)
@@ -218,7 +227,8 @@ void BM_DrawQualityFloor(benchmark::State& state) {
             for (const auto& face : f)
                 for (int k : face) {
                     data.insert(data.end(), {v[k][0], v[k][1], v[k][2]});
-                    data.insert(data.end(), {cell.x + r * v[k][0], cell.y + r * v[k][1], cell.z + r * v[k][2]});
+                    data.insert(data.end(),
+                                {cell.x + r * v[k][0], cell.y + r * v[k][1], cell.z + r * v[k][2]});
                 }
         }
     auto genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(eglGetProcAddress("glGenBuffers"));
@@ -228,7 +238,8 @@ void BM_DrawQualityFloor(benchmark::State& state) {
     GLuint buffer = 0;
     genBuffers(1, &buffer);
     bindBuffer(GL_ARRAY_BUFFER, buffer);
-    bufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(), GL_STATIC_DRAW);
+    bufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data(),
+               GL_STATIC_DRAW);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_VERTEX_ARRAY);
     glNormalPointer(GL_FLOAT, 6 * sizeof(float), nullptr);
@@ -257,8 +268,8 @@ BENCHMARK(BM_DrawFast)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string dir =
-        volumira::bench::initialise(argc, argv, (fs::temp_directory_path() / "volumira-render-bench").string(), 5);
+    const std::string dir = volumira::bench::initialise(
+        argc, argv, (fs::temp_directory_path() / "volumira-render-bench").string(), 5);
     try {
         prepare(dir);
     } catch (const std::exception& e) {

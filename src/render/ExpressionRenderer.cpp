@@ -18,7 +18,9 @@ namespace volumira {
 
 namespace {
 
-bool usesTable(int mode) { return mode == kColourLevel || mode == kColourJet; }
+bool usesTable(int mode) {
+    return mode == kColourLevel || mode == kColourJet;
+}
 
 // An address for the GL's array pointers: within client memory, or an offset into a bound buffer.
 const void* arrayPointer(std::uintptr_t base, std::size_t offset) {
@@ -31,7 +33,9 @@ ExpressionRenderer::ExpressionRenderer(const BrainExpressionModel& model, const 
                                        const UserPreferences& preferences, const LevelColourTables& tables)
     : model_(model), gene_(gene), preferences_(preferences), tables_(tables) {}
 
-ExpressionRenderer::~ExpressionRenderer() { releaseBuffers(); }
+ExpressionRenderer::~ExpressionRenderer() {
+    releaseBuffers();
+}
 
 void ExpressionRenderer::releaseBuffers() {
     const GLuint buffers[2] = {vertexBuffer_, indexBuffer_};
@@ -41,7 +45,9 @@ void ExpressionRenderer::releaseBuffers() {
     groups_.clear();
 }
 
-bool ExpressionRenderer::fastDrawing() const { return preferences_.fasterLowerQualityExpressorDrawing(); }
+bool ExpressionRenderer::fastDrawing() const {
+    return preferences_.fasterLowerQualityExpressorDrawing();
+}
 
 void ExpressionRenderer::checkColourMode(bool force) {
     if (force) {
@@ -69,7 +75,8 @@ bool ExpressionRenderer::buildMesh(ExpressorMesh& mesh, bool fast, bool skipFilt
                 bool colourChanged = false;
                 if (!colourer.decide(cell->level, colourChanged)) continue;
                 coloured = coloured || colourChanged;
-                mesh.add(shape, cell->x, cell->y, cell->z, expressorSize(*cell) * shapeFactor, colourer.colour());
+                mesh.add(shape, cell->x, cell->y, cell->z, expressorSize(*cell) * shapeFactor,
+                         colourer.colour());
             }
         }
         mesh.endGroup();
@@ -136,7 +143,8 @@ void ExpressionRenderer::drawGroups(const std::vector<ExpressorMesh::Range>& gro
     glNormalPointer(GL_FLOAT, stride, arrayPointer(base, offsetof(ExpressorMesh::Vertex, normal)));
     if (coloured) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(4, GL_UNSIGNED_BYTE, stride, arrayPointer(base, offsetof(ExpressorMesh::Vertex, colour)));
+        glColorPointer(4, GL_UNSIGNED_BYTE, stride,
+                       arrayPointer(base, offsetof(ExpressorMesh::Vertex, colour)));
     }
     for (std::size_t k = 0; k < groups.size() && k < structureGroups.size(); ++k) {
         if (groups[k].count == 0 || !filter.includesStructure(structureGroups[k].structure)) continue;

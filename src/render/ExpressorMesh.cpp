@@ -24,7 +24,9 @@ IndexedShape solidOf(std::vector<Vec3> vertices) {
     for (std::size_t i = 0; i < vertices.size(); ++i)
         for (std::size_t j = i + 1; j < vertices.size(); ++j)
             edge2 = std::min(edge2, distance2(vertices[i], vertices[j]));
-    auto adjacent = [&](std::size_t i, std::size_t j) { return distance2(vertices[i], vertices[j]) < edge2 * 1.01f; };
+    auto adjacent = [&](std::size_t i, std::size_t j) {
+        return distance2(vertices[i], vertices[j]) < edge2 * 1.01f;
+    };
     for (std::size_t i = 0; i < vertices.size(); ++i)
         for (std::size_t j = i + 1; j < vertices.size(); ++j)
             for (std::size_t k = j + 1; k < vertices.size(); ++k) {
@@ -32,9 +34,9 @@ IndexedShape solidOf(std::vector<Vec3> vertices) {
                 const Vec3 &a = vertices[i], &b = vertices[j], &c = vertices[k];
                 const Vec3 u{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
                 const Vec3 n{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-                const bool outwards = n[0] * (a[0] + b[0] + c[0]) + n[1] * (a[1] + b[1] + c[1]) +
-                                          n[2] * (a[2] + b[2] + c[2]) >
-                                      0.0f;
+                const bool outwards =
+                    n[0] * (a[0] + b[0] + c[0]) + n[1] * (a[1] + b[1] + c[1]) + n[2] * (a[2] + b[2] + c[2]) >
+                    0.0f;
                 const std::uint32_t ii = static_cast<std::uint32_t>(i), jj = static_cast<std::uint32_t>(j),
                                     kk = static_cast<std::uint32_t>(k);
                 shape.indices.insert(shape.indices.end(), {ii, outwards ? jj : kk, outwards ? kk : jj});
@@ -81,7 +83,9 @@ const IndexedShape& unitOctahedron() {
     return shape;
 }
 
-void ExpressorMesh::beginGroup() { groups_.push_back({static_cast<std::uint32_t>(indexCount_), 0}); }
+void ExpressorMesh::beginGroup() {
+    groups_.push_back({static_cast<std::uint32_t>(indexCount_), 0});
+}
 
 void ExpressorMesh::endGroup() {
     groups_.back().count = static_cast<std::uint32_t>(indexCount_) - groups_.back().first;

@@ -41,7 +41,8 @@ class ExpressorMesh {
     void endGroup();
     // Appends the shape scaled by `scale` at (x, y, z) in the colour given (used only when the mesh is
     // drawn with colours).
-    void add(const IndexedShape& shape, float x, float y, float z, float scale, const std::array<float, 3>& colour);
+    void add(const IndexedShape& shape, float x, float y, float z, float scale,
+             const std::array<float, 3>& colour);
 
     std::size_t vertexCount() const { return vertexCount_; }
     std::size_t indexCount() const { return indexCount_; }

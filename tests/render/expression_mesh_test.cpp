@@ -1,8 +1,7 @@
 #include "render/ExpressorMesh.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <map>
 
 namespace volumira {
@@ -18,7 +17,8 @@ void expectClosedAndOutward(const IndexedShape& shape, std::size_t faces) {
             ++edges[{t[e], t[(e + 1) % 3]}];
         // Outward: the face normal points away from the centre.
         const auto &a = shape.vertices[t[0]], &b = shape.vertices[t[1]], &c = shape.vertices[t[2]];
-        const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]},
+                    v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
         const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
         EXPECT_GT(n[0] * a[0] + n[1] * a[1] + n[2] * a[2], 0.0f) << "face " << f;
     }
