@@ -17,6 +17,7 @@
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
 #include "render/ExpressionRenderer.h"
+#include "render/ExpressorMesh.h"
 #include "render/ExpressorStyle.h"
 #include "render/GL.h"
 #include "render/OffscreenContext.h"
@@ -212,24 +213,18 @@ void BM_DrawFast(benchmark::State& state) {
 
 // The same lit icosahedra as the quality lists (every cell is shown), from one buffer in one call.
 void BM_DrawQualityFloor(benchmark::State& state) {
-    constexpr float X = 0.5257311f, Z = 0.8506508f;
-    const float v[12][3] = {{-X, 0, Z}, {X, 0, Z},   {-X, 0, -Z}, {X, 0, -Z}, {0, Z, X},  {0, Z, -X},
-                            {0, -Z, X}, {0, -Z, -X}, {Z, X, 0},   {-Z, X, 0}, {Z, -X, 0}, {-Z, -X, 0}};
-    const int f[20][3] = {{0, 4, 1}, {0, 9, 4},  {9, 5, 4},  {4, 5, 8},  {4, 8, 1},  {8, 10, 1}, {8, 3, 10},
-                          {5, 3, 8}, {5, 2, 3},  {2, 7, 3},  {7, 10, 3}, {7, 6, 10}, {7, 11, 6}, {11, 0, 6},
-                          {0, 1, 6}, {6, 1, 10}, {9, 0, 11}, {9, 11, 2}, {9, 2, 5},  {7, 2, 11}};
+    const IndexedShape& shape = unitIcosahedron();
     std::vector<float> data; // normal, vertex
     const ColourMap& table = gWorld->levels;
     for (auto& gene : gWorld->genes)
         for (const ExpressionCell& cell : gene->cells()) {
             if (isBlackLevel(table, cell.level)) continue;
             const float r = expressorSize(cell);
-            for (const auto& face : f)
-                for (int k : face) {
-                    data.insert(data.end(), {v[k][0], v[k][1], v[k][2]});
-                    data.insert(data.end(),
-                                {cell.x + r * v[k][0], cell.y + r * v[k][1], cell.z + r * v[k][2]});
-                }
+            for (std::uint32_t k : shape.indices) {
+                const auto& v = shape.vertices[k];
+                data.insert(data.end(), {v[0], v[1], v[2]});
+                data.insert(data.end(), {cell.x + r * v[0], cell.y + r * v[1], cell.z + r * v[2]});
+            }
         }
     auto genBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(eglGetProcAddress("glGenBuffers"));
     auto bindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(eglGetProcAddress("glBindBuffer"));
