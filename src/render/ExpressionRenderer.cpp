@@ -1,3 +1,7 @@
+// Buffer objects are core since GL 1.5 and exported by the GL library itself, so they are called
+// directly rather than looked up; this must precede every GL header of this file.
+#define GL_GLEXT_PROTOTYPES 1
+
 #include "render/ExpressionRenderer.h"
 
 #include "atlas/Structure.h"
@@ -7,11 +11,21 @@
 #include "render/GL.h"
 #include "render/Shapes.h"
 
+#include <cstddef>
+#include <cstdint>
+
 namespace volumira {
 
 namespace {
 
-bool usesTable(int mode) { return mode == kColourLevel || mode == kColourJet; }
+bool usesTable(int mode) {
+    return mode == kColourLevel || mode == kColourJet;
+}
+
+// An address for the GL's array pointers: within client memory, or an offset into a bound buffer.
+const void* arrayPointer(std::uintptr_t base, std::size_t offset) {
+    return reinterpret_cast<const void*>(base + offset);
+}
 
 } // namespace
 
@@ -19,15 +33,21 @@ ExpressionRenderer::ExpressionRenderer(const BrainExpressionModel& model, const 
                                        const UserPreferences& preferences, const LevelColourTables& tables)
     : model_(model), gene_(gene), preferences_(preferences), tables_(tables) {}
 
-ExpressionRenderer::~ExpressionRenderer() { releaseLists(); }
-
-void ExpressionRenderer::releaseLists() {
-    if (firstList_ != 0) glDeleteLists(firstList_, listCount_);
-    firstList_ = 0;
-    listCount_ = 0;
+ExpressionRenderer::~ExpressionRenderer() {
+    releaseBuffers();
 }
 
-bool ExpressionRenderer::fastDrawing() const { return preferences_.fasterLowerQualityExpressorDrawing(); }
+void ExpressionRenderer::releaseBuffers() {
+    const GLuint buffers[2] = {vertexBuffer_, indexBuffer_};
+    if (vertexBuffer_ != 0) glDeleteBuffers(2, buffers);
+    vertexBuffer_ = indexBuffer_ = 0;
+    vertexCapacity_ = indexCapacity_ = 0;
+    groups_.clear();
+}
+
+bool ExpressionRenderer::fastDrawing() const {
+    return preferences_.fasterLowerQualityExpressorDrawing();
+}
 
 void ExpressionRenderer::checkColourMode(bool force) {
     if (force) {
@@ -39,47 +59,103 @@ void ExpressionRenderer::checkColourMode(bool force) {
         dirty_ = true;
 }
 
-void ExpressionRenderer::buildLists(bool compile) {
-    const bool fast = fastDrawing() || (!compile && model_.auxiliaryFlag());
+bool ExpressionRenderer::buildMesh(ExpressorMesh& mesh, bool fast, bool skipFilteredGroups) const {
     const float shapeFactor = fast ? 2.0f : 1.0f;
+    const IndexedShape& shape = fast ? unitOctahedron() : unitIcosahedron();
     const int mode = model_.geneColourMode();
     const CellFilter filter = CellFilter::ofModel(model_);
-    const auto& groups = gene_.structureCells();
-    if (compile && listCount_ != static_cast<int>(groups.size())) {
-        releaseLists();
-        if (!groups.empty()) {
-            firstList_ = glGenLists(static_cast<GLsizei>(groups.size()));
-            if (firstList_ == 0) return; // no names left: nothing can be compiled, try again next frame
-            listCount_ = static_cast<int>(groups.size());
+    ExpressorColourer colourer(mode, fast, tables_.forMode(mode), gene_.colour());
+    bool coloured = false;
+    for (const GeneExpression::StructureCells& group : gene_.structureCells()) {
+        mesh.beginGroup();
+        if (!skipFilteredGroups || filter.includesStructure(group.structure)) {
+            colourer.startGroup(group.structure);
+            for (const ExpressionCell* cell : group.cells) {
+                if (!filter.inRanges(*cell)) continue;
+                bool colourChanged = false;
+                if (!colourer.decide(cell->level, colourChanged)) continue;
+                coloured = coloured || colourChanged;
+                mesh.add(shape, cell->x, cell->y, cell->z, expressorSize(*cell) * shapeFactor,
+                         colourer.colour());
+            }
         }
+        mesh.endGroup();
     }
-    const auto& colour = gene_.colour();
-    ExpressorColourer colourer(mode, fast, tables_.forMode(mode), colour);
-    for (std::size_t k = 0; k < groups.size(); ++k) {
-        const GeneExpression::StructureCells& group = groups[k];
-        // Lists are compiled unfiltered by structure; the filter applies when they are called.
-        if (!compile && !filter.includesStructure(group.structure)) continue;
-        if (compile) glNewList(firstList_ + static_cast<GLuint>(k), GL_COMPILE);
-        colourer.startGroup(group.structure);
-        glBegin(GL_TRIANGLES);
-        for (const ExpressionCell* cell : group.cells) {
-            if (!filter.inRanges(*cell)) continue;
-            bool colourChanged = false;
-            if (!colourer.decide(cell->level, colourChanged)) continue;
-            if (colourChanged) glColor3fv(colourer.colour().data());
-            const float size = expressorSize(*cell) * shapeFactor;
-            if (fast)
-                OctahedronShape::octahedron(cell->x, cell->y, cell->z, size, true);
-            else
-                IcosahedronShape::icosahedron(cell->x, cell->y, cell->z, size, false);
+    return coloured;
+}
+
+void ExpressionRenderer::rebuildBuffer() {
+    const bool fast = fastDrawing();
+    ExpressorMesh counted;
+    coloured_ = buildMesh(counted, fast, false);
+    if (vertexBuffer_ == 0) {
+        GLuint buffers[2] = {0, 0};
+        glGenBuffers(2, buffers);
+        vertexBuffer_ = buffers[0];
+        indexBuffer_ = buffers[1];
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    const bool filled = fillBuffers(counted, fast);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    // A buffer the GL would not map or lost while mapped draws nothing and is built again next frame.
+    groups_ = filled ? counted.groups() : std::vector<ExpressorMesh::Range>{};
+    builtColourMode_ = model_.geneColourMode();
+    dirty_ = !filled;
+}
+
+bool ExpressionRenderer::fillBuffers(const ExpressorMesh& counted, bool fast) {
+    if (counted.indexCount() == 0) return true;
+    const std::size_t vertexBytes = counted.vertexCount() * sizeof(ExpressorMesh::Vertex);
+    const std::size_t indexBytes = counted.indexCount() * sizeof(std::uint32_t);
+    if (vertexBytes > vertexCapacity_) {
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexBytes), nullptr, GL_STATIC_DRAW);
+        vertexCapacity_ = vertexBytes;
+    }
+    if (indexBytes > indexCapacity_) {
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexBytes), nullptr, GL_STATIC_DRAW);
+        indexCapacity_ = indexBytes;
+    }
+    auto* vertices = static_cast<ExpressorMesh::Vertex*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    auto* indices = static_cast<std::uint32_t*>(glMapBuffer(GL_ELEMENT_ARRAY_BUFFER, GL_WRITE_ONLY));
+    if (vertices && indices) {
+        ExpressorMesh mesh(vertices, indices);
+        buildMesh(mesh, fast, false);
+    }
+    const bool vertexKept = vertices == nullptr || glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    const bool indexKept = indices == nullptr || glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER) == GL_TRUE;
+    return vertices && indices && vertexKept && indexKept;
+}
+
+void ExpressionRenderer::drawGroups(const std::vector<ExpressorMesh::Range>& groups,
+                                    const ExpressorMesh::Vertex* vertices, const std::uint32_t* indices,
+                                    bool coloured, bool atlasColours) const {
+    const CellFilter filter = CellFilter::ofModel(model_);
+    const auto& structureGroups = gene_.structureCells();
+    const auto base = reinterpret_cast<std::uintptr_t>(vertices);
+    const auto indexBase = reinterpret_cast<std::uintptr_t>(indices);
+    const auto stride = static_cast<GLsizei>(sizeof(ExpressorMesh::Vertex));
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, stride, arrayPointer(base, offsetof(ExpressorMesh::Vertex, position)));
+    glNormalPointer(GL_FLOAT, stride, arrayPointer(base, offsetof(ExpressorMesh::Vertex, normal)));
+    if (coloured) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_UNSIGNED_BYTE, stride,
+                       arrayPointer(base, offsetof(ExpressorMesh::Vertex, colour)));
+    }
+    for (std::size_t k = 0; k < groups.size() && k < structureGroups.size(); ++k) {
+        if (groups[k].count == 0 || !filter.includesStructure(structureGroups[k].structure)) continue;
+        if (atlasColours) {
+            const std::array<float, 3> c = structureColour(*structureGroups[k].structure);
+            glColor3f(c[0] * 0.7f, c[1] * 0.7f, c[2] * 0.7f);
         }
-        glEnd();
-        if (compile) glEndList();
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(groups[k].count), GL_UNSIGNED_INT,
+                       arrayPointer(indexBase, groups[k].first * sizeof(std::uint32_t)));
     }
-    if (compile) {
-        builtColourMode_ = mode;
-        dirty_ = false;
-    }
+    glPopClientAttrib();
 }
 
 void ExpressionRenderer::drawCells(bool pick, unsigned int nameBase) {
@@ -98,24 +174,24 @@ void ExpressionRenderer::drawCells(bool pick, unsigned int nameBase) {
         return;
     }
     if (model_.auxiliaryFlag()) {
-        buildLists(false);
+        // Drags change the filters on every step: draw straight from client memory, fast.
+        ExpressorMesh counted;
+        buildMesh(counted, true, true);
+        std::vector<ExpressorMesh::Vertex> vertices(counted.vertexCount());
+        std::vector<std::uint32_t> indices(counted.indexCount());
+        ExpressorMesh mesh(vertices.data(), indices.data());
+        const bool coloured = buildMesh(mesh, true, true);
+        drawGroups(mesh.groups(), vertices.data(), indices.data(), coloured, false);
         return;
     }
-    if (dirty_) buildLists(true);
-    if (firstList_ == 0) return;
+    if (dirty_) rebuildBuffer();
     const bool quality = !fastDrawing();
-    const bool atlasColours = quality && model_.geneColourMode() == kColourAtlas;
     if (quality) glColor3fv(gene_.colour().data());
-    const CellFilter filter = CellFilter::ofModel(model_);
-    const auto& groups = gene_.structureCells();
-    for (std::size_t k = 0; k < groups.size() && static_cast<int>(k) < listCount_; ++k) {
-        if (groups[k].cells.empty() || !filter.includesStructure(groups[k].structure)) continue;
-        if (atlasColours) {
-            std::array<float, 3> c = structureColour(*groups[k].structure);
-            glColor3f(c[0] * 0.7f, c[1] * 0.7f, c[2] * 0.7f);
-        }
-        glCallList(firstList_ + static_cast<GLuint>(k));
-    }
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    drawGroups(groups_, nullptr, nullptr, coloured_, quality && model_.geneColourMode() == kColourAtlas);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 void ExpressionRenderer::drawSelectedCell(const ExpressionCell& cell) {

@@ -48,14 +48,20 @@ ExpressionThresholdControl::ExpressionThresholdControl(GLDisplay& display, Brain
 
 ExpressionThresholdControl::~ExpressionThresholdControl() = default;
 
-int ExpressionThresholdControl::totalWidth() const { return levelTitle_->lineHeight() + kPlotSize; }
-int ExpressionThresholdControl::totalHeight() const { return countTitle_->lineHeight() + kPlotSize; }
+int ExpressionThresholdControl::totalWidth() const {
+    return levelTitle_->lineHeight() + kPlotSize;
+}
+int ExpressionThresholdControl::totalHeight() const {
+    return countTitle_->lineHeight() + kPlotSize;
+}
 
 const ColourMap& ExpressionThresholdControl::plotTable() const {
     return model_.geneColourMode() == kColourJet ? tables_.jet : tables_.expressionLevels;
 }
 
-int ExpressionThresholdControl::baseLevelForMode() const { return thresholdBaseLevel(plotTable()); }
+int ExpressionThresholdControl::baseLevelForMode() const {
+    return thresholdBaseLevel(plotTable());
+}
 
 ThresholdGeometry ExpressionThresholdControl::geometry() const {
     return ThresholdGeometry(display_.width(), countTitle_->lineHeight(), baseLevelForMode());

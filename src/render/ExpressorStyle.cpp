@@ -25,7 +25,9 @@ float expressorSize(const ExpressionCell& cell) {
     return static_cast<float>(std::min<int>(cell.expressors, 20)) / 20.0f;
 }
 
-bool isSelectableStructure(const Structure& structure) { return structure.index != 0 && structure.order > 0; }
+bool isSelectableStructure(const Structure& structure) {
+    return structure.index != 0 && structure.order > 0;
+}
 
 CellFilter CellFilter::ofModel(const BrainExpressionModel& model) {
     CellFilter f;
@@ -69,7 +71,8 @@ bool isBlackLevel(const ColourMap& table, float level) {
     return data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 0;
 }
 
-bool isCellShown(const BrainExpressionModel& model, const LevelColourTables& tables, const ExpressionCell& cell) {
+bool isCellShown(const BrainExpressionModel& model, const LevelColourTables& tables,
+                 const ExpressionCell& cell) {
     const CellFilter filter = CellFilter::ofModel(model);
     if (!filter.includesStructure(cell.structure) || !filter.inRanges(cell)) return false;
     const ColourMap* table = tables.forMode(model.geneColourMode());

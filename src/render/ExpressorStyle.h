@@ -51,7 +51,8 @@ int tableLevel(float level);
 bool isBlackLevel(const ColourMap& table, float level);
 
 // Whether the cell is drawn under the model's current filters and colour mode.
-bool isCellShown(const BrainExpressionModel& model, const LevelColourTables& tables, const ExpressionCell& cell);
+bool isCellShown(const BrainExpressionModel& model, const LevelColourTables& tables,
+                 const ExpressionCell& cell);
 bool isCellShown(const BrainExpressionModel& model, const ExpressionCell& cell);
 
 // Per-cell colour decisions of one structure group while building: a colour is issued only when the

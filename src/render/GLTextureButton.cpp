@@ -19,7 +19,9 @@ void quad(float x0, float y0, float x1, float y1) {
 
 } // namespace
 
-GLTextureButton::GLTextureButton(int x, int y, int width, int height) { reset(x, y, width, height); }
+GLTextureButton::GLTextureButton(int x, int y, int width, int height) {
+    reset(x, y, width, height);
+}
 
 GLTextureButton::GLTextureButton(GLDisplay& display, const std::string& text, int x, int y) : x_(x), y_(y) {
     text_ = display.createTextBox(15 * static_cast<int>(text.size()), 1, false, GLDisplay::kAlignLeft);
@@ -64,7 +66,8 @@ void GLTextureButton::draw(bool pressed, int x, int y) {
     if (!image_) return;
     image_->drawAt(x, y);
     const float x0 = static_cast<float>(x - 1), y0 = static_cast<float>(y - 1);
-    const float x1 = static_cast<float>(x + image_->width() + 1), y1 = static_cast<float>(y + image_->height() + 1);
+    const float x1 = static_cast<float>(x + image_->width() + 1),
+                y1 = static_cast<float>(y + image_->height() + 1);
     if (!enabled_) {
         glColor4f(0.0f, 0.0f, 0.0f, 0.75f);
         quad(x0, y0, x1, y1);

@@ -11,8 +11,12 @@ namespace volumira {
 namespace {
 
 // Natural icon widths, known without a GL context.
-int iconWidth(int resource) { return iconBitmap(resource).width; }
-int iconHeight(int resource) { return iconBitmap(resource).height; }
+int iconWidth(int resource) {
+    return iconBitmap(resource).width;
+}
+int iconHeight(int resource) {
+    return iconBitmap(resource).height;
+}
 
 void quad(float x0, float y0, float x1, float y1) {
     glBegin(GL_QUADS);
@@ -33,9 +37,15 @@ void ImageControlBar::setup(ImageControlOwner* owner, int x, int y, int width, i
     height_ = height;
 }
 
-int ImageControlBar::segmentWidth() const { return iconWidth(kIconCoronalPlate) + 4; }
-int ImageControlBar::segmentsStart() const { return x_ + iconWidth(kIconClose) + 10; }
-int ImageControlBar::openIconLeft() const { return x_ + width_ - iconWidth(kIconOpenImage) - 2; }
+int ImageControlBar::segmentWidth() const {
+    return iconWidth(kIconCoronalPlate) + 4;
+}
+int ImageControlBar::segmentsStart() const {
+    return x_ + iconWidth(kIconClose) + 10;
+}
+int ImageControlBar::openIconLeft() const {
+    return x_ + width_ - iconWidth(kIconOpenImage) - 2;
+}
 
 bool ImageControlBar::thirdSegmentAvailable() const {
     if (!owner_) return false;
@@ -82,7 +92,8 @@ bool ImageControlBar::mouseUp(int, int x, int y, int, std::uint32_t) {
     const Part part = partAt(x, overlayY, segment);
     const bool hide = hidePressed_ && part == Part::kHide;
     const bool open = openPressed_ && part == Part::kOpen;
-    const int chosen = pressedSegment_ >= 0 && part == Part::kSegment && segment == pressedSegment_ ? segment : -1;
+    const int chosen =
+        pressedSegment_ >= 0 && part == Part::kSegment && segment == pressedSegment_ ? segment : -1;
     hidePressed_ = openPressed_ = onPressed_ = false;
     pressedSegment_ = -1;
     if (hide) owner_->hideImage();
@@ -149,7 +160,8 @@ void ImageControlBar::draw() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     const int iconY = y_ + (height_ - iconHeight(kIconClose)) / 2;
     (hidePressed_ && onPressed_ ? hideIconHover_ : hideIcon_).drawAt(x_ + 2, iconY);
-    if (owner_->canOpenImage()) (openPressed_ && onPressed_ ? openIconHover_ : openIcon_).drawAt(openIconLeft(), y_ + 2);
+    if (owner_->canOpenImage())
+        (openPressed_ && onPressed_ ? openIconHover_ : openIcon_).drawAt(openIconLeft(), y_ + 2);
     const int segments = thirdSegmentAvailable() ? 3 : 2;
     for (int i = 0; i < segments; ++i)
         segmentIcons_[i].drawAt(segmentsStart() + i * segmentW + 2, iconY);

@@ -139,8 +139,8 @@ TabControlRenderer::Hit TabControlRenderer::hitTest(int x, int y) const {
         if (x < tab.left || x >= tab.right) continue;
         hit.index = i;
         const int dx = x - tab.left;
-        hit.onCloseButton = tab.closable && dx > 3 && dx < closeIconWidth() + 5 && y >= top - kStripHeight + 2 &&
-                            y < top - 2;
+        hit.onCloseButton =
+            tab.closable && dx > 3 && dx < closeIconWidth() + 5 && y >= top - kStripHeight + 2 && y < top - 2;
         break;
     }
     return hit;

@@ -43,8 +43,8 @@ void rasterThresholdPlot(const GeneExpression& gene, const ColourMap& table, int
                                                       : cell->expressors + 2.0f * cell->areaSpanned;
             const float y = cell->level - static_cast<float>(baseLevel);
             // Clamp in floating point first: levels far off the plot would overflow an int.
-            const float columnF = std::clamp(x * ThresholdGeometry::kPlotWidth / ThresholdGeometry::kTopCount + 0.5f,
-                                             -1.0f, 1000.0f);
+            const float columnF = std::clamp(
+                x * ThresholdGeometry::kPlotWidth / ThresholdGeometry::kTopCount + 0.5f, -1.0f, 1000.0f);
             const float rowF = std::clamp(y * kSize / levelSpan + 0.5f, -1000.0f, 1000.0f);
             const int column = std::clamp(static_cast<int>(columnF), 0, ThresholdGeometry::kPlotWidth - 1);
             const int row = std::clamp(kSize - static_cast<int>(rowF) - 1, 0, kSize - 1);
@@ -54,7 +54,8 @@ void rasterThresholdPlot(const GeneExpression& gene, const ColourMap& table, int
     }
     const auto& data = table.data();
     for (int r = 0; r < kSize; ++r) {
-        const int level = std::clamp(static_cast<int>(baseLevel + (kSize - r - 1) * levelSpan / kSize), 0, 255);
+        const int level =
+            std::clamp(static_cast<int>(baseLevel + (kSize - r - 1) * levelSpan / kSize), 0, 255);
         const std::uint8_t bgr[3] = {data[level * 3 + 2], data[level * 3 + 1], data[level * 3]};
         for (int c = 0; c < 4; ++c)
             putPixel(pixels, c, r, bgr);

@@ -10,11 +10,17 @@ namespace volumira {
 
 namespace {
 
-bool within(int x, int y, int x0, int x1, int y0, int y1) { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+bool within(int x, int y, int x0, int x1, int y0, int y1) {
+    return x >= x0 && x <= x1 && y >= y0 && y <= y1;
+}
 
-float clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
+float clamp01(float v) {
+    return std::clamp(v, 0.0f, 1.0f);
+}
 
-int roundedPixels(float extent, float fraction) { return static_cast<int>(extent * fraction + 0.5f); }
+int roundedPixels(float extent, float fraction) {
+    return static_cast<int>(extent * fraction + 0.5f);
+}
 
 // The integer part in decimal, for any magnitude a threshold may hold.
 std::string integerText(float value) {
@@ -24,7 +30,9 @@ std::string integerText(float value) {
 }
 
 // The integer part of a value, or "0" when it is not positive.
-std::string lowerLabel(float value) { return value > 0.0f ? integerText(value) : std::string("0"); }
+std::string lowerLabel(float value) {
+    return value > 0.0f ? integerText(value) : std::string("0");
+}
 
 // The integer part of a value below the axis end, or ">" and the axis end.
 std::string upperLabel(float value, int axisEnd) {
@@ -83,7 +91,8 @@ ThresholdGeometry::Zone ThresholdGeometry::hitZone(const ThresholdWindow& w, int
     return kNone;
 }
 
-ThresholdWindow ThresholdGeometry::drag(ThresholdWindow w, Zone zone, int x, int y, int grabX, int grabY) const {
+ThresholdWindow ThresholdGeometry::drag(ThresholdWindow w, Zone zone, int x, int y, int grabX,
+                                        int grabY) const {
     x = std::clamp(x, plotLeft(), plotRight());
     y = std::clamp(y, plotBottom(), plotTop());
     const bool movesLeft = zone == kBottomLeft || zone == kTopLeft || zone == kLeftEdge;
@@ -108,7 +117,9 @@ ThresholdWindow ThresholdGeometry::drag(ThresholdWindow w, Zone zone, int x, int
     return w;
 }
 
-int thresholdBaseLevel(const ColourMap& table) { return table.firstColourIndex() / 5 * 5; }
+int thresholdBaseLevel(const ColourMap& table) {
+    return table.firstColourIndex() / 5 * 5;
+}
 
 int cursorShapeOfZone(int zone) {
     switch (zone) {
@@ -131,9 +142,17 @@ int cursorShapeOfZone(int zone) {
     }
 }
 
-std::string minimumLevelLabel(float minLevel) { return lowerLabel(minLevel); }
-std::string maximumLevelLabel(float maxLevel) { return upperLabel(maxLevel, ThresholdGeometry::kTopLevel); }
-std::string minimumCountLabel(float minCount) { return lowerLabel(minCount); }
-std::string maximumCountLabel(float maxCount) { return upperLabel(maxCount, ThresholdGeometry::kTopCount); }
+std::string minimumLevelLabel(float minLevel) {
+    return lowerLabel(minLevel);
+}
+std::string maximumLevelLabel(float maxLevel) {
+    return upperLabel(maxLevel, ThresholdGeometry::kTopLevel);
+}
+std::string minimumCountLabel(float minCount) {
+    return lowerLabel(minCount);
+}
+std::string maximumCountLabel(float maxCount) {
+    return upperLabel(maxCount, ThresholdGeometry::kTopCount);
+}
 
 } // namespace volumira

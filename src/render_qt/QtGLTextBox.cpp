@@ -75,7 +75,8 @@ void QtGLTextBox::draw(int x, int y) {
     if (background_) {
         glColor4f(0.1f, 0.1f, 0.1f, 0.75f);
         glBegin(GL_QUADS);
-        const int x0 = x - 6, y0 = y + height_ - textHeight_ - 4, x1 = x + textWidth_ + 12, y1 = y + height_ + 4;
+        const int x0 = x - 6, y0 = y + height_ - textHeight_ - 4, x1 = x + textWidth_ + 12,
+                  y1 = y + height_ + 4;
         glVertex2i(x0, y0);
         glVertex2i(x1, y0);
         glVertex2i(x1, y1);

@@ -37,7 +37,8 @@ class ExpressionFixture {
         levels_.load(writeTable("levels.map", kLevelTableFoot, [](int i) {
             return std::to_string(i) + " " + std::to_string(255 - i) + " 100";
         }));
-        jet_.load(writeTable("jet.map", kJetTableFoot, [](int i) { return "255 " + std::to_string(i) + " 0"; }));
+        jet_.load(
+            writeTable("jet.map", kJetTableFoot, [](int i) { return "255 " + std::to_string(i) + " 0"; }));
     }
 
     std::unique_ptr<GeneExpression> gene(std::vector<CellSpec> cells) {
@@ -50,8 +51,8 @@ class ExpressionFixture {
         payload.str("Test gene").str("Tg1").str("").str("").str("");
         for (const CellSpec& c : cells) {
             atlas_.label(c.x, c.y, c.z, c.label);
-            payload.raw(currentRecord(gridIdOf(c.x, c.y, c.z), 10.0f, c.areaSpanned, c.level, 1, 0, 0,
-                                      c.expressors));
+            payload.raw(
+                currentRecord(gridIdOf(c.x, c.y, c.z), 10.0f, c.areaSpanned, c.level, 1, 0, 0, c.expressors));
         }
         MemoryStream stream =
             streamOf(Bytes{}.u32(kXprMagic).i32(20000).raw(compressedBlock(payload.data)).data);

@@ -5,10 +5,9 @@
 #include "render/GL.h"
 #include "render/OffscreenContext.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 

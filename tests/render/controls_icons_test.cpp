@@ -1,8 +1,7 @@
 #include "render/IconTextures.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace volumira {

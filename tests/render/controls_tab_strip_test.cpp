@@ -2,7 +2,6 @@
 #include "render/TabControlRenderer.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 

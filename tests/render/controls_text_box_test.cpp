@@ -2,7 +2,6 @@
 #include "render_qt/QtGLTextBox.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace volumira {

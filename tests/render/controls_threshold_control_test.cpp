@@ -10,7 +10,9 @@ namespace {
 
 // Display 800 × 600 with 13-pixel titles: plot x 650..795, overlay y 21..171; the level table's base
 // level is 30. Window y of an overlay y: 600 - y - 1.
-constexpr int windowY(int overlayY) { return 600 - overlayY - 1; }
+constexpr int windowY(int overlayY) {
+    return 600 - overlayY - 1;
+}
 
 struct Control {
     test::ExpressionFixture fixture;

@@ -2,9 +2,8 @@
 #include "render/ThresholdWindow.h"
 #include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace volumira {
 namespace {
@@ -12,7 +11,9 @@ namespace {
 using G = ThresholdGeometry;
 
 // Display 800 wide, "#Expressors" title 13 high, base level 0: plot x 650..795, y 21..171.
-G geometry() { return G(800, 13, 0); }
+G geometry() {
+    return G(800, 13, 0);
+}
 
 TEST(ThresholdGeometryTest, PlotAreaFollowsDisplayWidthAndTitleHeight) {
     const G g = geometry();
@@ -47,13 +48,13 @@ TEST(ThresholdGeometryTest, HitZonesInTheirOrder) {
         int x, y, zone;
     };
     const Case cases[] = {
-        {680, 140, G::kTopLeft},     {675, 145, G::kTopLeft},      {685, 135, G::kTopLeft},
-        {760, 140, G::kTopRight},    {765, 135, G::kTopRight},     {760, 60, G::kBottomRight},
-        {755, 55, G::kBottomRight},  {680, 60, G::kBottomLeft},    {685, 65, G::kBottomLeft},
-        {720, 145, G::kTopEdge},     {686, 135, G::kTopEdge},      {765, 100, G::kRightEdge},
-        {720, 55, G::kBottomEdge},   {675, 100, G::kLeftEdge},     {720, 100, G::kInside},
-        {686, 66, G::kInside},       {754, 134, G::kInside},       {674, 100, G::kNone},
-        {720, 146, G::kNone},        {766, 100, G::kNone},         {720, 54, G::kNone},
+        {680, 140, G::kTopLeft},    {675, 145, G::kTopLeft},   {685, 135, G::kTopLeft},
+        {760, 140, G::kTopRight},   {765, 135, G::kTopRight},  {760, 60, G::kBottomRight},
+        {755, 55, G::kBottomRight}, {680, 60, G::kBottomLeft}, {685, 65, G::kBottomLeft},
+        {720, 145, G::kTopEdge},    {686, 135, G::kTopEdge},   {765, 100, G::kRightEdge},
+        {720, 55, G::kBottomEdge},  {675, 100, G::kLeftEdge},  {720, 100, G::kInside},
+        {686, 66, G::kInside},      {754, 134, G::kInside},    {674, 100, G::kNone},
+        {720, 146, G::kNone},       {766, 100, G::kNone},      {720, 54, G::kNone},
     };
     for (const Case& c : cases)
         EXPECT_EQ(g.hitZone(w, c.x, c.y), c.zone) << c.x << "," << c.y;
@@ -74,10 +75,14 @@ TEST(ThresholdGeometryTest, CornerAndEdgeDragsMoveOnlyTheirSides) {
         ThresholdWindow expected;
     };
     const Case cases[] = {
-        {G::kBottomRight, 770, 50, {680, 770, 50, 140}}, {G::kBottomLeft, 670, 50, {670, 760, 50, 140}},
-        {G::kTopRight, 770, 150, {680, 770, 60, 150}},   {G::kTopLeft, 670, 150, {670, 760, 60, 150}},
-        {G::kBottomEdge, 999, 70, {680, 760, 70, 140}},  {G::kRightEdge, 700, 999, {680, 700, 60, 140}},
-        {G::kLeftEdge, 690, -5, {690, 760, 60, 140}},    {G::kTopEdge, 0, 120, {680, 760, 60, 120}},
+        {G::kBottomRight, 770, 50, {680, 770, 50, 140}},
+        {G::kBottomLeft, 670, 50, {670, 760, 50, 140}},
+        {G::kTopRight, 770, 150, {680, 770, 60, 150}},
+        {G::kTopLeft, 670, 150, {670, 760, 60, 150}},
+        {G::kBottomEdge, 999, 70, {680, 760, 70, 140}},
+        {G::kRightEdge, 700, 999, {680, 700, 60, 140}},
+        {G::kLeftEdge, 690, -5, {690, 760, 60, 140}},
+        {G::kTopEdge, 0, 120, {680, 760, 60, 120}},
         {G::kNone, 700, 100, w},
     };
     for (const Case& c : cases)

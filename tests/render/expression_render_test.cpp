@@ -18,7 +18,8 @@ class ExpressionRenderTest : public test::GLFixture {
   protected:
     void SetUp() override {
         GLFixture::SetUp();
-        gene_ = fixture_.gene({{10, 20, 30, 102.0f, 20, test::kCortex}, {30, 20, 30, 20.0f, 20, test::kThalamus}});
+        gene_ = fixture_.gene(
+            {{10, 20, 30, 102.0f, 20, test::kCortex}, {30, 20, 30, 20.0f, 20, test::kThalamus}});
         gene_->setColour(0.8f, 0.4f, 0.2f);
         model_.setGeneColourMode(kColourGene, false);
         model_.setExpressorThreshold(0.0f, -1.0f, false);

@@ -12,7 +12,8 @@ namespace {
 using test::CellSpec;
 
 TEST(ExpressorStyleTest, SizeGrowsWithExpressorsUpToTwenty) {
-    const std::pair<int, float> cases[] = {{0, 0.0f}, {1, 0.05f}, {10, 0.5f}, {20, 1.0f}, {35, 1.0f}, {65535, 1.0f}};
+    const std::pair<int, float> cases[] = {{0, 0.0f},  {1, 0.05f}, {10, 0.5f},
+                                           {20, 1.0f}, {35, 1.0f}, {65535, 1.0f}};
     for (const auto& [count, size] : cases) {
         ExpressionCell cell;
         cell.expressors = static_cast<std::uint16_t>(count);
@@ -53,7 +54,8 @@ TEST(ExpressorStyleTest, ColourInEachModeFastAndQuality) {
         atlas.startGroup(&cortex);
         if (fast) {
             expectColour(decide(userDefined, 102.6f), {0.9f * w, 0.47f * w, 0.0f}, "fast gene");
-            expectColour(decide(atlas, 102.6f), {200 / 255.0f * w * 0.7f, 60 / 255.0f * w * 0.7f, 60 / 255.0f * w * 0.7f},
+            expectColour(decide(atlas, 102.6f),
+                         {200 / 255.0f * w * 0.7f, 60 / 255.0f * w * 0.7f, 60 / 255.0f * w * 0.7f},
                          "fast atlas");
         } else {
             // Quality drawing colours modes 0 and 1 outside the lists.
@@ -64,8 +66,8 @@ TEST(ExpressorStyleTest, ColourInEachModeFastAndQuality) {
         const float scale = fast ? w : 1.0f;
         ExpressorColourer level(kColourLevel, fast, tables.forMode(kColourLevel), gene);
         level.startGroup(&cortex);
-        expectColour(decide(level, 102.6f), {102 / 255.0f * scale, 153 / 255.0f * scale, 100 / 255.0f * scale},
-                     "level table");
+        expectColour(decide(level, 102.6f),
+                     {102 / 255.0f * scale, 153 / 255.0f * scale, 100 / 255.0f * scale}, "level table");
         ExpressorColourer jet(kColourJet, fast, tables.forMode(kColourJet), gene);
         jet.startGroup(&cortex);
         expectColour(decide(jet, 102.6f), {1.0f * scale, 102 / 255.0f * scale, 0.0f}, "jet table");

@@ -2,9 +2,8 @@
 #include "render/ThresholdPlot.h"
 #include "render/ThresholdWindow.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace volumira {
@@ -32,9 +31,9 @@ TEST(ThresholdPlotTest, CellsLandByCountAndLevelInTheirStructureColour) {
     Plot plot;
     ASSERT_EQ(plot.baseLevel, 30); // the level table is black up to 29
     auto gene = plot.fixture.gene({
-        {10, 20, 30, 100.0f, 10, test::kCortex, 0.8f},        // x 10.9 -> column 45, row 103
-        {11, 20, 30, 100.0f, 4, test::kThalamus, 0.25f},      // x 4.5 -> column 19
-        {12, 20, 30, 10.0f, 60, 9},                           // unnamed structure, below the base level
+        {10, 20, 30, 100.0f, 10, test::kCortex, 0.8f},   // x 10.9 -> column 45, row 103
+        {11, 20, 30, 100.0f, 4, test::kThalamus, 0.25f}, // x 4.5 -> column 19
+        {12, 20, 30, 10.0f, 60, 9},                      // unnamed structure, below the base level
     });
     plot.draw(*gene);
     EXPECT_EQ(pixelAt(plot.pixels, 45 + 5, 103), (Bgra{60, 60, 200, 255}));
