@@ -9,42 +9,19 @@
 #include "render/OffscreenView.h"
 #include "render/TabControlRenderer.h"
 #include "render_qt/QtGLTextBox.h"
-#include "sample-data/SampleAtlas.h"
 #include "scene/BrainSceneRenderer.h"
 #include "scene/ScenePick.h"
-#include "support/TempDir.h"
+#include "scene/SampleAtlasFixture.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 
 namespace volumira {
 namespace {
 
 constexpr int kWidth = 320, kHeight = 240;
-
-// The sample atlas, generated and loaded once for all the tests of this binary.
-class SampleAtlasFixture {
-  public:
-    static ReferenceAtlas& atlas() {
-        static SampleAtlasFixture fixture;
-        return *fixture.atlas_;
-    }
-
-  private:
-    SampleAtlasFixture() {
-        const std::string data = dir_.path() + "/Data/", shared = dir_.path() + "/Atlas/";
-        sample::writeSampleAtlas(data, sample::SampleGrid::full());
-        std::filesystem::create_directories(shared);
-        atlas_ = std::make_unique<ReferenceAtlas>(data, shared);
-        atlas_->unpack(nullptr, nullptr, nullptr);
-        atlas_->loadFullScale(nullptr, nullptr, nullptr);
-    }
-    test::TempDir dir_;
-    std::unique_ptr<ReferenceAtlas> atlas_;
-};
 
 void ensureQtApplication() {
     if (QGuiApplication::instance()) return;
@@ -74,7 +51,7 @@ class SceneTest : public ::testing::Test {
         tabs.reset();
     }
 
-    static ReferenceAtlas& atlas() { return SampleAtlasFixture::atlas(); }
+    static ReferenceAtlas& atlas() { return test::SampleAtlasFixture::atlas(); }
 
     // The framebuffer pixel at window point (x, y), y downwards.
     std::array<int, 3> pixel(int x, int y) {
