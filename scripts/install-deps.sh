@@ -4,7 +4,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
   zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev curl
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libcpp-httplib-dev)
+  libcurl4-openssl-dev libcpp-httplib-dev
+  qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
+  libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri xvfb xauth)
 [[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)
 
 sudo=""

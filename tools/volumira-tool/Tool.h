@@ -16,6 +16,7 @@ void addMeshCommands(CLI::App& app, std::ostream& out);
 void addAtlasCommands(CLI::App& app, std::ostream& out);
 void addSampleDataCommands(CLI::App& app, std::ostream& out);
 void addXprCommands(CLI::App& app, std::ostream& out);
+void addRenderCommands(CLI::App& app, std::ostream& out);
 void addBookmarkCommands(CLI::App& app, std::ostream& out);
 void addFetchCommands(CLI::App& app, std::ostream& out);
 // Adds "slice" to the "atlas" command group.

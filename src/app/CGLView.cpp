@@ -1,0 +1,287 @@
+#include "app/CGLView.h"
+
+#include "app/Prompt.h"
+#include "render/GL.h"
+#include "render/InputCodes.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <QWheelEvent>
+#include <stdexcept>
+
+namespace volumira {
+
+namespace {
+
+int buttonCode(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::MiddleButton: return kButtonMiddle;
+    case Qt::RightButton: return kButtonRight;
+    default: return kButtonLeft;
+    }
+}
+
+// Shift and Control as delivered with the event; Alt as the keyboard stands now.
+int mouseModifiers(Qt::KeyboardModifiers delivered) {
+    int flags = 0;
+    if (delivered & Qt::ShiftModifier) flags |= kModifierShift;
+    if (delivered & Qt::ControlModifier) flags |= kModifierControl;
+    if (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) flags |= kModifierAlt;
+    return flags;
+}
+
+int keyModifiers() {
+    const Qt::KeyboardModifiers now = QGuiApplication::queryKeyboardModifiers();
+    return (now & Qt::ShiftModifier ? kModifierShift : 0) | (now & Qt::ControlModifier ? kModifierControl : 0) |
+           (now & Qt::AltModifier ? kModifierAlt : 0);
+}
+
+int navigationCode(int key) {
+    switch (key) {
+    case Qt::Key_Up: return kKeyUp;
+    case Qt::Key_Down: return kKeyDown;
+    case Qt::Key_Left: return kKeyLeft;
+    case Qt::Key_Right: return kKeyRight;
+    case Qt::Key_PageUp: return kKeyPageUp;
+    case Qt::Key_PageDown: return kKeyPageDown;
+    case Qt::Key_Home: return kKeyHome;
+    case Qt::Key_End: return kKeyEnd;
+    default: return 0;
+    }
+}
+
+std::string glString(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text ? text : "";
+}
+
+// The largest multisample count the display offers, probed on a throw-away context.
+int probeMaxSamples() {
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    if (!context.create() || !context.makeCurrent(&surface)) return 0;
+    GLint samples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &samples);
+    context.doneCurrent();
+    return samples;
+}
+
+QSurfaceFormat viewFormat(const UserPreferences& preferences, int samples) {
+    QSurfaceFormat format;
+    // A legacy version keeps Qt from asking for a forward-compatible (core) context, in which every
+    // fixed-function call would fail.
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setVersion(2, 1);
+    format.setProfile(QSurfaceFormat::NoProfile);
+    format.setOption(QSurfaceFormat::DeprecatedFunctions);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(8);
+    format.setDepthBufferSize(16);
+    format.setSamples(samples > 0 ? samples : -1);
+    format.setSwapInterval(preferences.verticalSync() ? 1 : 0);
+    return format;
+}
+
+} // namespace
+
+void CGLView::configureSurfaceFormat(const UserPreferences& preferences) {
+    QSurfaceFormat::setDefaultFormat(viewFormat(preferences, 0));
+}
+
+CGLView::CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent)
+    : QOpenGLWidget(parent), preferences_(preferences), prompt_(prompt) {
+    setObjectName("DataView");
+    setWindowTitle("Data View");
+    setFocusPolicy(Qt::StrongFocus);
+    const int maximum = probeMaxSamples();
+    const int samples = effectiveSamples(preferences_.multisample(), maximum);
+    preferences_.setMaxMultisample(maximum);
+    preferences_.setMultisample(samples);
+    setFormat(viewFormat(preferences_, samples));
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { router_.timer(ViewEventRouter::kViewTimerId); });
+    preferences_.addListener(this);
+}
+
+CGLView::~CGLView() {
+    preferences_.removeListener(this);
+    timer_.stop();
+}
+
+bool CGLView::checkDisplay() {
+    volumira::checkDisplay(facts_);
+    if (showDiagnostic_) prompt_.inform(diagnosticText(facts_));
+    return confirmSlowDisplay(facts_, preferences_, prompt_);
+}
+
+void CGLView::installPage(GLInteractiveRenderer* page) {
+    if (!contextReady_) {
+        pendingPage_ = page;
+        return;
+    }
+    router_.installPage(page);
+}
+
+void CGLView::initializeGL() {
+    const QSurfaceFormat got = context()->format();
+    facts_.vendor = glString(GL_VENDOR);
+    facts_.renderer = glString(GL_RENDERER);
+    facts_.version = glString(GL_VERSION);
+    facts_.extensions = glString(GL_EXTENSIONS);
+    facts_.redBits = got.redBufferSize();
+    facts_.greenBits = got.greenBufferSize();
+    facts_.blueBits = got.blueBufferSize();
+    facts_.alphaBits = got.alphaBufferSize();
+    facts_.doubleBuffered = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
+    if (got.samples() > 1) glEnable(GL_MULTISAMPLE);
+    contextReady_ = true;
+    if (pendingPage_) {
+        GLInteractiveRenderer* page = pendingPage_;
+        pendingPage_ = nullptr;
+        router_.installPage(page);
+    }
+}
+
+void CGLView::paintGL() { router_.paint(); }
+
+void CGLView::resizeGL(int w, int h) {
+    try {
+        router_.resized(w, h);
+    } catch (const std::exception& e) {
+        showPaintError(e.what());
+    }
+}
+
+void CGLView::redrawNow() {
+    if (isVisible()) repaint();
+}
+
+void CGLView::requestRedraw() { update(); }
+
+void CGLView::swapBuffers() {
+    if (!makeCurrent()) throw std::runtime_error("Error setting OpenGL context.");
+    // The widget composes its framebuffer into the window itself after each paint.
+    update();
+}
+
+bool CGLView::makeCurrent() {
+    if (!context()) return false;
+    QOpenGLWidget::makeCurrent();
+    return QOpenGLContext::currentContext() == context();
+}
+
+void CGLView::setVerticalSync(bool on) {
+    // The swap interval belongs to the surface format, fixed when the context is made: a change applies
+    // to the views made from then on.
+    QSurfaceFormat format = this->format();
+    format.setSwapInterval(on ? 1 : 0);
+    if (!context()) setFormat(format);
+}
+
+void CGLView::setMouseMoveEvents(bool on) {
+    router_.setMouseMoveEvents(on);
+    setMouseTracking(on);
+}
+
+void CGLView::captureMouse() { router_.captureMouse(); }
+
+void CGLView::releaseMouse() { router_.releaseMouse(); }
+
+void CGLView::startTimer(int intervalMs, TimerListener* listener) { router_.startTimer(intervalMs, listener); }
+
+void CGLView::stopTimer() { router_.stopTimer(); }
+
+std::unique_ptr<GLTextBox> CGLView::createTextBox(int width, int lines, bool smallFont, int alignment) {
+    if (!textBoxFactory_) throw std::logic_error("No text rendering is set up for this view.");
+    return textBoxFactory_(width, lines, smallFont, alignment);
+}
+
+void CGLView::preferencesChanged(int code) {
+    if (code == UserPreferencesListener::kVerticalSync) setVerticalSync(preferences_.verticalSync());
+}
+
+void CGLView::takeFocus() { setFocus(Qt::MouseFocusReason); }
+
+void CGLView::clientSize(int& width, int& height) const {
+    width = QOpenGLWidget::width();
+    height = QOpenGLWidget::height();
+}
+
+bool CGLView::startPlatformTimer(int, int intervalMs) {
+    timer_.start(intervalMs);
+    return timer_.isActive();
+}
+
+void CGLView::killPlatformTimer(int) { timer_.stop(); }
+
+void CGLView::showPaintError(const std::string& message) {
+    if (statusSink_) statusSink_(message);
+}
+
+void CGLView::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    router_.buttonDown(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
+                       static_cast<std::uint32_t>(event->timestamp()));
+}
+
+void CGLView::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    router_.buttonUp(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
+                     static_cast<std::uint32_t>(event->timestamp()));
+}
+
+void CGLView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    router_.doubleClick(buttonCode(event->button()), p.x(), p.y(), mouseModifiers(event->modifiers()),
+                        static_cast<std::uint32_t>(event->timestamp()));
+}
+
+void CGLView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    router_.pointerMoved(p.x(), p.y(), mouseModifiers(event->modifiers()),
+                         static_cast<std::uint32_t>(event->timestamp()));
+}
+
+void CGLView::leaveEvent(QEvent*) {
+    router_.pointerLeft(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+}
+
+void CGLView::wheelEvent(QWheelEvent* event) {
+    const QPoint global = event->globalPosition().toPoint();
+    if (router_.wheel(global.x(), global.y(), mouseModifiers(event->modifiers()), event->angleDelta().y(),
+                      static_cast<std::uint32_t>(event->timestamp())))
+        event->accept();
+}
+
+void CGLView::keyPressEvent(QKeyEvent* event) {
+    const auto time = static_cast<std::uint32_t>(event->timestamp());
+    if (const int code = navigationCode(event->key())) {
+        router_.keyDown(code, keyModifiers(), time);
+        return;
+    }
+    for (const char32_t c : event->text().toUcs4())
+        router_.character(c, keyModifiers(), time);
+}
+
+bool CGLView::event(QEvent* event) {
+    // Leaving the application mid-drag ends the drag without a release.
+    if (event->type() == QEvent::WindowDeactivate) router_.deactivated();
+    return QOpenGLWidget::event(event);
+}
+
+void CGLView::copyImageToClipboard() {
+    const QImage image = grabFramebuffer();
+    QApplication::clipboard()->setImage(image);
+}
+
+} // namespace volumira

@@ -1,0 +1,119 @@
+#include "render/MovePlaneMouseTool.h"
+
+#include "atlas/Ontology.h"
+#include "expression/BrainExpressionModel.h"
+#include "io/Image3d.h"
+#include "render/ExpressorStyle.h"
+#include "render/GL.h"
+#include "render/ToolOwner.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace volumira {
+
+namespace {
+
+// The current viewport and the inverse of projection x model-view; false when that is singular.
+bool readSceneTransform(std::array<int, 4>& viewport, Matrix4& inverse) {
+    Matrix4 modelView{}, projection{};
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    return invertMatrix(multiplyMatrices(projection, modelView), inverse);
+}
+
+} // namespace
+
+void MovePlaneMouseTool::setAnnotation(const Image3d* annotation, const Ontology* ontology) {
+    annotation_ = annotation;
+    ontology_ = ontology;
+}
+
+void MovePlaneMouseTool::selectSectionPlane(int axis) {
+    mode_ = Mode::SectionPlane;
+    axis_ = axis;
+}
+
+void MovePlaneMouseTool::selectClipFace(int axis, bool lowSide) {
+    mode_ = Mode::ClipFace;
+    axis_ = axis;
+    lowSide_ = lowSide;
+    if (owner_) owner_->model().setAuxiliaryFlag(true);
+}
+
+float MovePlaneMouseTool::planePosition() const {
+    if (!owner_) return 0.0f;
+    const BrainExpressionModel& model = owner_->model();
+    return mode_ == Mode::SectionPlane ? model.sectionPosition(axis_) : model.clippingPlane(axis_, lowSide_);
+}
+
+bool MovePlaneMouseTool::mouseDown(int, int x, int y, int, std::uint32_t time) {
+    haveInverse_ = readSceneTransform(viewport_, inverse_);
+    if (haveInverse_)
+        haveInverse_ = unproject(static_cast<float>(x), static_cast<float>(viewport_[3] - y - 1), 0.5f,
+                                 inverse_, viewport_, lastPoint_);
+    if (mode_ == Mode::SectionPlane) pressPosition_ = planePosition();
+    pressTime_ = time;
+    return true;
+}
+
+bool MovePlaneMouseTool::mouseMove(int x, int y, int, std::uint32_t) {
+    std::array<float, 3> point{};
+    if (!owner_ || !haveInverse_ ||
+        !unproject(static_cast<float>(x), static_cast<float>(viewport_[3] - y - 1), 0.5f, inverse_, viewport_,
+                   point))
+        return true;
+    const float delta = point[axis_] - lastPoint_[axis_];
+    if (std::fabs(delta) < minimumStep_) return true;
+    BrainExpressionModel& model = owner_->model();
+    if (mode_ == Mode::SectionPlane)
+        model.setSectionPosition(axis_, model.sectionPosition(axis_) + delta, false);
+    else
+        model.setClippingPlane(axis_, model.clippingPlane(axis_, lowSide_) + delta, lowSide_, false);
+    lastPoint_[axis_] = point[axis_];
+    return true;
+}
+
+bool MovePlaneMouseTool::mouseUp(int, int x, int y, int, std::uint32_t time) {
+    if (!owner_) return false;
+    if (mode_ == Mode::ClipFace) {
+        owner_->model().setAuxiliaryFlag(false);
+        owner_->rebuildExpression();
+        return false;
+    }
+    if (planePosition() != pressPosition_ || static_cast<std::uint32_t>(time - pressTime_) > kClickMs)
+        return false;
+    selectStructureAt(x, y);
+    return true;
+}
+
+void MovePlaneMouseTool::selectStructureAt(int x, int y) {
+    std::array<int, 4> viewport{};
+    Matrix4 inverse{};
+    if (!readSceneTransform(viewport, inverse)) return;
+    const int windowY = viewport[3] - y - 1;
+    float depth = 0.0f;
+    glReadPixels(x, windowY, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    std::array<float, 3> point{};
+    if (!unproject(static_cast<float>(x), static_cast<float>(windowY), depth, inverse, viewport, point))
+        return;
+    point[axis_] = planePosition();
+    BrainExpressionModel& model = owner_->model();
+    if (!annotation_ || !ontology_ || !annotation_->isLoaded()) return;
+    if (!std::isfinite(point[0]) || !std::isfinite(point[1]) || !std::isfinite(point[2])) return;
+    std::array<int, 3> voxel{};
+    for (int a = 0; a < 3; ++a) {
+        const float last = static_cast<float>(annotation_->dimension(a) - 1);
+        // Round half up, then keep inside the volume (the clamp in float also tames huge values).
+        const float index = std::clamp(point[a] * (1.0f / minimumStep_) + 0.5f, 0.0f, last);
+        voxel[a] = static_cast<int>(index);
+    }
+    const std::size_t offset =
+        static_cast<std::size_t>(voxel[0]) + static_cast<std::size_t>(voxel[1]) * annotation_->dimension(0) +
+        static_cast<std::size_t>(voxel[2]) * annotation_->dimension(0) * annotation_->dimension(1);
+    const Structure& structure = ontology_->structureAt(annotation_->data()[offset]);
+    model.setHighlightedStructure(isSelectableStructure(structure) ? &structure : nullptr, true);
+}
+
+} // namespace volumira

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "bookmarks/BookmarkNavigator.h"
+#include "expression/BrainExpressionModelListener.h"
+#include "preferences/UserPreferences.h"
+#include "render/CuttingPlaneRenderer.h"
+#include "render/ExpressorStyle.h"
+#include "render/GLRenderer.h"
+#include "render/MPRRenderer.h"
+#include "render/MovePlaneMouseTool.h"
+#include "render/PanMouseTool.h"
+#include "render/SceneCamera.h"
+#include "render/TimerListener.h"
+#include "render/ToolOwner.h"
+#include "render/Trackball.h"
+#include "scene/FrameRate.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace volumira {
+
+class Bookmark;
+class BrainMeshSet;
+class ExpressionRenderer;
+class ExpressionThresholdControl;
+class GLDisplay;
+class GLTextBox;
+class GeneExpression;
+class ReferenceAtlas;
+class SectionImageView;
+class TabControlRenderer;
+struct ExpressionCell;
+
+// The 3D brain of one document: structure surfaces, section planes, clipping box, the expressors of
+// every gene, the compass and the 2D overlays. It draws from the model, routes the mouse to its tools
+// and controls, picks by GL selection, and animates spins and bookmark moves on the view's timer.
+class BrainSceneRenderer : public GLInteractiveRenderer,
+                           public BrainExpressionModelListener,
+                           public TimerListener,
+                           public UserPreferencesListener,
+                           public ToolOwner {
+  public:
+    static constexpr int kAnimationIntervalMs = 40;
+    static constexpr int kSelectBufferSize = 1024;
+
+    // The atlas must have its full-scale volumes loaded; everything given must outlive the renderer.
+    BrainSceneRenderer(GLDisplay& display, BrainExpressionModel& model, TabControlRenderer& tabs,
+                       ReferenceAtlas& atlas, UserPreferences& preferences);
+    ~BrainSceneRenderer() override;
+    BrainSceneRenderer(const BrainSceneRenderer&) = delete;
+    BrainSceneRenderer& operator=(const BrainSceneRenderer&) = delete;
+
+    // GLRenderer
+    void initialize() override;
+    void draw() override;
+    void resize(int width, int height) override;
+    void setActive(bool active) override;
+
+    // Mouse and keys, as the view delivers them (y downwards).
+    bool mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) override;
+    bool mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) override;
+    bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
+    bool mouseDoubleClick(int button, int x, int y, int modifiers, std::uint32_t time) override;
+    bool mouseWheel(int x, int y, int modifiers, int delta, std::uint32_t time) override;
+    bool keyChar(char32_t character, int modifiers, std::uint32_t time) override;
+    bool keySpecial(int code, int modifiers, std::uint32_t time) override;
+
+    void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) override;
+    void timerTick() override;
+    void preferencesChanged(int code) override;
+
+    // ToolOwner
+    void spin(bool on) override;
+    void pan(int dx, int dy) override;
+    void rebuildExpression() override;
+    BrainExpressionModel& model() override { return model_; }
+
+    virtual void goToBookmark(const Bookmark& bookmark, bool immediate);
+    virtual void centerOn(const std::array<float, 3>& point);
+    // The picked name under the window point (y downwards), resolved into a selection or a tool.
+    virtual void pick(int x, int y, bool center);
+    // The name under the window point without acting on it; 0 for nothing.
+    int pickName(int x, int y);
+    // Gives the scene a full-resolution image viewer; null removes it. Not owned.
+    void setSectionImageView(SectionImageView* view) { imageView_ = view; }
+
+    bool isSpinning() const { return spinning_; }
+    bool isAnimating() const { return navigator_.running(); }
+    bool frameRateShown() const { return frameRateShown_; }
+    const std::string& selectionText() const { return selectionText_; }
+    const Trackball& trackball() const { return trackball_; }
+    const SceneCamera& camera() const { return camera_; }
+
+  private:
+    void applyProjection();
+    void applyModelView();
+    void setClipping(bool on);
+    void drawExpression(int nameBase);
+    void drawCornerCompass();
+    void drawBregmaCompass();
+    void drawCompassBars(bool cornerCones);
+    void drawOverlays();
+    void setLightPositions();
+    void updateSelectionInfo();
+    void showAtlasImageAtPoint();
+    void syncOrientation();
+    void validateSelectedCell();
+    ExpressionThresholdControl* currentThresholdControl();
+    void addGene(int index);
+    void removeGene(int index);
+    void stopAnimation();
+    bool forwardToTool(MouseListener& tool, int button, int x, int y, int modifiers, std::uint32_t time, int kind);
+    int stripHeight() const;
+
+    GLDisplay& display_;
+    BrainExpressionModel& model_;
+    TabControlRenderer& tabs_;
+    ReferenceAtlas& atlas_;
+    UserPreferences& preferences_;
+    std::array<int, 3> dims_;
+    SceneCamera camera_;
+    LevelColourTables tables_;
+    std::unique_ptr<BrainMeshSet> meshes_;
+    std::vector<std::unique_ptr<ExpressionRenderer>> expression_;
+    std::vector<std::unique_ptr<ExpressionThresholdControl>> thresholdControls_;
+    std::unique_ptr<MPRRenderer> sections_;
+    std::unique_ptr<CuttingPlaneRenderer> clipBox_;
+    std::unique_ptr<GLTextBox> infoBox_, frameRateBox_;
+    std::string selectionText_;
+    FrameRate frameRate_;
+    bool frameRateShown_ = false;
+    PanMouseTool panTool_;
+    MovePlaneMouseTool planeTool_;
+    Trackball trackball_;
+    MouseListener* target_ = nullptr;
+    bool targetIsTool_ = false;
+    bool spinning_ = false;
+    BookmarkNavigator navigator_;
+    ExpressionThresholdControl* cachedControl_ = nullptr;
+    bool controlCacheStale_ = true;
+    SectionImageView* imageView_ = nullptr;
+    int width_ = 1, height_ = 1;
+};
+
+} // namespace volumira

@@ -1,0 +1,35 @@
+#pragma once
+
+// Shared pieces of the render tests: a model over private preferences, a tool owner that records what
+// the tools ask of it, and the small ontology of the atlas tests.
+
+#include "../atlas/AtlasTestData.h"
+#include "../expression/TestModel.h"
+#include "atlas/Ontology.h"
+#include "render/ToolOwner.h"
+#include "support/TempDir.h"
+
+#include <vector>
+
+namespace volumira::test {
+
+class RecordingOwner : public ToolOwner {
+  public:
+    void spin(bool on) override { spins.push_back(on); }
+    void pan(int dx, int dy) override { pans.push_back({dx, dy}); }
+    void rebuildExpression() override { ++rebuilds; }
+    BrainExpressionModel& model() override { return testModel; }
+
+    TestModel testModel;
+    std::vector<bool> spins;
+    std::vector<std::array<int, 2>> pans;
+    int rebuilds = 0;
+};
+
+// root (index 1) with CTX (2), TH (3) and HY (4) below it.
+inline Ontology testOntology(const TempDir& dir) {
+    writeBytes(dir.file("ontology.csv"), kTestOntology);
+    return Ontology(dir.file("ontology.csv"));
+}
+
+} // namespace volumira::test
