@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The main job for now: builds the tool and the data server, generates the sample atlas and gene data
+# The main job: builds the viewer, the tool and the data server, generates the sample atlas and gene data
 # into out/Data, loads and checks it the way the program does (unpacking into out/Atlas), renders a
-# section along each axis, and starts the data server on loopback, shows that it answers and stops it.
+# section along each axis, starts the data server on loopback, fetches Gad1 from it, draws the 3D scene
+# with that gene headlessly, and opens the viewer on it when there is a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target volumira-tool volumira-server
+cmake --build --preset default --target volumira volumira-tool volumira-server
 tool=build/tools/volumira-tool
 mkdir -p out
 [ -f out/Data/ontology.csv ] && [ -f out/Data/Catalogue.db ] || $tool make-sample-data out/Data
@@ -44,7 +45,16 @@ echo "$answer" | grep -o '<totalResultsSize>[0-9]*\|<geneSymbol>[^<]*\|<imageSer
 series=$(echo "$answer" | grep -o '<imageSeriesId>[0-9]*' | head -1 | sed 's/<imageSeriesId>//')
 curl -sf -o out/Gad1.xpr "$server/GridFile?imageseriesid=$series&level=2"
 $tool xpr info out/Gad1.xpr --data out/Data
+$tool render --data out/Data --atlas-dir out/Atlas --gene out/Gad1.xpr --sections 66,-1,-1 \
+  --rotation 0,0.3827,0,0.9239 --zoom 50 --out out/scene.png
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Opening the viewer on Gad1 (close its window to finish)..."
+  VOLUMIRA_DATA_DIR=out/Data VOLUMIRA_ATLAS_DIR=out/Atlas build/src/app/volumira out/Gad1.xpr || true
+else
+  echo "No display (DISPLAY is not set): the viewer needs an X server; the same scene is in out/scene.png."
+fi
 kill -TERM "$server_pid" && wait "$server_pid"
 trap - EXIT
 echo "Done: sections of the sample atlas are in out/coronal.png, out/horizontal.png and out/sagittal.png;"
-echo "Gad1's expression file from the data server is out/Gad1.xpr, the server's log out/server.log"
+echo "the 3D scene with Gad1 in out/scene.png; Gad1's expression file from the data server is out/Gad1.xpr,"
+echo "the server's log out/server.log"
