@@ -57,14 +57,12 @@ void HeadlessUiDispatcher::runFirst(std::unique_lock<std::mutex>& lock) {
 
 bool HeadlessUiDispatcher::pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const bool forever = timeout == kForever;
-    const auto deadline = forever ? std::chrono::steady_clock::time_point::max()
-                                  : std::chrono::steady_clock::now() + timeout;
+    const auto deadline =
+        forever ? std::chrono::steady_clock::time_point::max() : std::chrono::steady_clock::now() + timeout;
     while (!done()) {
+        if (!forever && std::chrono::steady_clock::now() >= deadline) return false;
         std::unique_lock<std::mutex> lock(mutex_);
-        if (pending_.empty()) {
-            if (!forever && std::chrono::steady_clock::now() >= deadline) return false;
-            arrived_.wait_for(lock, kRecheck);
-        }
+        if (pending_.empty()) arrived_.wait_for(lock, kRecheck);
         if (!pending_.empty()) runFirst(lock);
     }
     return true;

@@ -34,8 +34,8 @@ class HeadlessUiDispatcher : public UiDispatcher {
     bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     // Runs the calls waiting now without blocking; returns how many ran.
     std::size_t pumpPending();
-    // Waits, running nothing, until at least count calls wait to be run or the timeout passes; returns whether
-    // they do.
+    // Waits, running nothing, until at least count calls wait to be run or the timeout passes; returns
+    // whether they do.
     bool waitForCalls(std::size_t count, std::chrono::milliseconds timeout);
 
   private:

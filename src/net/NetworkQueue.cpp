@@ -9,16 +9,16 @@
 
 namespace volumira {
 
+// Never destroyed: a transfer thread still winding down when the process exits must not find the queue gone.
 NetworkQueue& NetworkQueue::instance() {
-    static NetworkQueue queue;
-    return queue;
+    static NetworkQueue* const queue = new NetworkQueue;
+    return *queue;
 }
 
 // curl's global set-up is not thread-safe, so it is done once here, before the first transfer exists.
-NetworkQueue::NetworkQueue() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-
-// Transfer threads may outlive main() only if shutdown() was not called; curl is then left set up for them.
-NetworkQueue::~NetworkQueue() = default;
+NetworkQueue::NetworkQueue() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
 
 void NetworkQueue::add(Transfer* job) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -64,16 +64,23 @@ void NetworkQueue::startWaiting() {
 
 void NetworkQueue::cancelAll() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    // cancel() takes each job out of its list and may move a waiting one up, so walk a snapshot.
-    std::vector<Transfer*> jobs(running_.begin(), running_.end());
-    jobs.insert(jobs.end(), waiting_.begin(), waiting_.end());
-    for (Transfer* job : jobs)
+    // The waiting ones go first: cancelling a running one would start them only to cancel them at once.
+    // cancel() takes each job out of its list, so walk snapshots.
+    const std::vector<Transfer*> waiting(waiting_.begin(), waiting_.end());
+    for (Transfer* job : waiting)
+        job->cancel();
+    const std::vector<Transfer*> running(running_.begin(), running_.end());
+    for (Transfer* job : running)
         job->cancel();
 }
 
 void NetworkQueue::shutdown() {
     cancelAll();
     if (UiDispatcher* dispatcher = uiDispatcher()) dispatcher->close();
+    waitForThreads();
+}
+
+void NetworkQueue::waitForThreads() {
     std::unique_lock<std::recursive_mutex> lock(mutex_);
     threadsEnded_.wait(lock, [this] { return liveThreads_ == 0; });
 }

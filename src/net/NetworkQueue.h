@@ -10,6 +10,7 @@ namespace volumira {
 class Transfer;
 
 // The one process-wide queue of transfers: at most kMaxRunning run at once, the rest wait in arrival order.
+// It lives until the process ends; call shutdown() before the UI goes away.
 class NetworkQueue {
   public:
     static constexpr std::size_t kMaxRunning = 5;
@@ -24,26 +25,30 @@ class NetworkQueue {
     // Takes the job out of its list; when it was running, the first waiting job starts. Returns whether it
     // was running. Nothing happens for a job in neither list.
     bool remove(Transfer* job);
-    // Cancels every running transfer, then every waiting one. UI thread.
+    // Cancels every waiting transfer, then every running one. UI thread.
     void cancelAll();
     // For the end of the UI: cancelAll(), close the installed dispatcher, then wait until every transfer
     // thread has ended, the cancelled ones still winding down included. UI thread.
     void shutdown();
+    // Blocks until every transfer thread has ended; their reports must be able to reach the UI thread or be
+    // refused meanwhile.
+    void waitForThreads();
 
     std::size_t runningCount() const;
     std::size_t waitingCount() const;
 
+  private:
+    friend class Transfer;
+
     // Bookkeeping of the transfer threads, so that shutdown() can wait for them.
     void threadStarted();
     void threadEnded();
-
     // The lock that guards the lists; a transfer holds it while it is cancelled so that its thread cannot
     // delete it meanwhile.
     std::recursive_mutex& lock() { return mutex_; }
 
-  private:
     NetworkQueue();
-    ~NetworkQueue();
+    ~NetworkQueue() = default;
     void startWaiting();
 
     std::list<Transfer*> waiting_;

@@ -5,6 +5,7 @@
 #include "net/UiDispatcher.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -34,7 +35,22 @@ template <typename Call> class Report final : public ThreadCall {
     Call call_;
 };
 
-template <typename Call> Report<Call> report(const Transfer& transfer, NetEventListener* listener, Call call) {
+// Hosts reached without a proxy: those the environment names, and this machine.
+const std::string& noProxy() {
+    static const std::string hosts = [] {
+        std::string list = "localhost,127.0.0.1,::1";
+        for (const char* name : {"no_proxy", "NO_PROXY"}) {
+            const char* value = std::getenv(name);
+            // A lone "*" turns proxies off altogether and means that only on its own.
+            if (value && *value) return std::string(value) == "*" ? std::string("*") : list + "," + value;
+        }
+        return list;
+    }();
+    return hosts;
+}
+
+template <typename Call>
+Report<Call> report(const Transfer& transfer, NetEventListener* listener, Call call) {
     return Report<Call>(transfer, listener, std::move(call));
 }
 
@@ -157,6 +173,8 @@ void Transfer::configure() {
     curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, static_cast<long>(kChunkSize));
     curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, curlError_);
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, userAgent_.c_str());
+    // The system's proxy settings apply, except to a server on this machine (the default one).
+    curl_easy_setopt(easy_, CURLOPT_NOPROXY, noProxy().c_str());
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
@@ -167,7 +185,8 @@ void Transfer::configure() {
         headers_ = curl_slist_append(headers_, "Accept: */*");
     } else {
         // curl's own Accept and Expect headers are not part of the service's request.
-        for (const char* header : {"SOAPAction: \"\"", "Content-Type: text/xml; charset=utf-8", "Accept:", "Expect:"})
+        for (const char* header :
+             {"SOAPAction: \"\"", "Content-Type: text/xml; charset=utf-8", "Accept:", "Expect:"})
             headers_ = curl_slist_append(headers_, header);
         curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.data());
         curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
@@ -177,11 +196,13 @@ void Transfer::configure() {
 }
 
 int Transfer::perform() {
-    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) throw std::runtime_error("Could not connect to " + host_);
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK)
+        throw std::runtime_error("Could not connect to " + host_);
     int running = 1;
     while (running && !cancelled_) {
         CURLMcode code = curl_multi_perform(multi_, &running);
-        if (code == CURLM_OK && running && !cancelled_) code = curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        if (code == CURLM_OK && running && !cancelled_)
+            code = curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
         if (code != CURLM_OK) throw std::runtime_error(curl_multi_strerror(code));
     }
     int left = 0;
@@ -219,7 +240,8 @@ std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count, 
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t total = size * count;
     const std::string line(data, total);
-    if (line != "\r\n" && line != "\n") return total;
+    // Trailers of a chunked body end with a blank line too: the headers are taken once.
+    if (transfer->headersDone_ || (line != "\r\n" && line != "\n")) return total;
     // The blank line ends a header block; an interim (1xx) response is followed by the real one.
     long status = 0;
     curl_easy_getinfo(transfer->easy_, CURLINFO_RESPONSE_CODE, &status);
@@ -252,7 +274,8 @@ bool Transfer::passOn(const std::uint8_t* data, std::size_t count) {
         received_.insert(received_.end(), data, data + count);
         data = nullptr;
     }
-    auto chunk = report(*this, listener_, [data, count](NetEventListener& l) { l.dataReceived(data, count); });
+    auto chunk =
+        report(*this, listener_, [data, count](NetEventListener& l) { l.dataReceived(data, count); });
     return deliver(chunk);
 }
 

@@ -11,8 +11,12 @@ namespace {
 std::atomic<UiDispatcher*> installed{nullptr};
 }
 
-void setUiDispatcher(UiDispatcher* dispatcher) { installed.store(dispatcher); }
+void setUiDispatcher(UiDispatcher* dispatcher) {
+    installed.store(dispatcher);
+}
 
-UiDispatcher* uiDispatcher() { return installed.load(); }
+UiDispatcher* uiDispatcher() {
+    return installed.load();
+}
 
 } // namespace volumira

@@ -23,8 +23,6 @@ class GeneQuery;
 
 class PagedGeneList : public GeneQueryCompletionListener {
   public:
-    // The project code sent with every search.
-    static constexpr const char* kProjectCode = "0310";
     // Records imported from a file before the user is asked whether to go on.
     static constexpr int kImportQuestionAt = 5000;
     static constexpr const char* kImportQuestion =

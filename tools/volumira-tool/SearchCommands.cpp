@@ -1,6 +1,9 @@
 #include "expression/GeneExpression.h"
 #include "net/HeadlessUiDispatcher.h"
+#include "net/ServerUrls.h"
 #include "net/UiDispatcher.h"
+#include "preferences/MemorySettingsStore.h"
+#include "preferences/UserPreferences.h"
 #include "search/PagedGeneList.h"
 #include "volumira-tool/Tool.h"
 
@@ -62,10 +65,12 @@ nlohmann::json recordJson(int index, const GeneExpression& g) {
             {"condition", g.condition()}};
 }
 
-std::string serviceUrl(std::string server) {
-    while (!server.empty() && server.back() == '/')
-        server.pop_back();
-    return server + "/services/GeneSearchService";
+// The search service's address as the viewer derives it from its "HostName" setting.
+std::string serviceUrl(const std::string& server) {
+    MemorySettingsStore store;
+    store.writeText(kSettingsSection, "HostName", server);
+    const UserPreferences preferences(store, PreferencesEnvironment::ofProcess());
+    return ServerUrls(preferences).searchService();
 }
 
 void search(std::ostream& out, const SearchOptions& o) {
@@ -76,7 +81,7 @@ void search(std::ostream& out, const SearchOptions& o) {
 
     // Declared first so that it is destroyed last: the list cancels its request before the queue shuts down.
     InstalledDispatcher dispatcher;
-    PagedGeneList list(PagedGeneList::kProjectCode, 10);
+    PagedGeneList list(kProjectCode, 10);
     RequestEnds ends;
     list.addListener(&ends);
     const auto waitForEnd = [&](int before) {
@@ -87,13 +92,12 @@ void search(std::ostream& out, const SearchOptions& o) {
 
     const std::string url = serviceUrl(o.server);
     if (!o.text.empty())
-        list.searchText(url, o.text, o.text, PagedGeneList::kProjectCode, o.anatomic);
+        list.searchText(url, o.text, o.text, kProjectCode, o.anatomic);
     else if (o.geneId > 0)
-        list.searchImageSeries(url, o.geneId, std::to_string(o.geneId) + " (all)",
-                               PagedGeneList::kProjectCode);
+        list.searchImageSeries(url, o.geneId, std::to_string(o.geneId) + " (all)", kProjectCode);
     else
         list.searchSimilar(url, o.seriesId, o.structureId, "Similar to " + std::to_string(o.seriesId),
-                           PagedGeneList::kProjectCode, o.planes, 0);
+                           kProjectCode, o.planes, 0);
     waitForEnd(0);
     if (o.page > 0 && ends.count == 1 && list.status().empty()) {
         const int before = ends.count;

@@ -23,6 +23,7 @@ int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     addSampleDataCommands(app, out);
     addXprCommands(app, out);
     addSearchCommands(app, out);
+    addFetchCommands(app, out);
     // Name a mistyped command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {
         try {

@@ -17,6 +17,7 @@ void addAtlasCommands(CLI::App& app, std::ostream& out);
 void addSampleDataCommands(CLI::App& app, std::ostream& out);
 void addXprCommands(CLI::App& app, std::ostream& out);
 void addSearchCommands(CLI::App& app, std::ostream& out);
+void addFetchCommands(CLI::App& app, std::ostream& out);
 // Adds "slice" to the "atlas" command group.
 void addAtlasSliceCommand(CLI::App& atlasCommand, std::ostream& out);
 
