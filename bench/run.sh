@@ -4,8 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
-cmake --build --preset default --target io_bench atlas_bench
+cmake --build --preset default --target io_bench atlas_bench search_bench
 work="${TMPDIR:-/tmp}/volumira-bench-$$"
 trap 'rm -rf "$work"' EXIT
 ./build/bench/io_bench "$work/io" "$@"
 ./build/bench/atlas_bench "$work/atlas" "$@"
+./build/bench/search_bench "$@"
