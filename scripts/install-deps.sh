@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build needs. Pass --fuzz to add clang for the fuzz targets.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
-  zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev
+  zlib1g-dev libjpeg62-turbo-dev libexpat1-dev libsqlite3-dev libpng-dev curl
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev)
 [[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)

@@ -1,17 +1,50 @@
 #!/usr/bin/env bash
-# The main job for now: builds the tool, generates the sample atlas into out/Data, loads and checks
-# it the way the program does (unpacking into out/Atlas), and renders a section along each axis.
+# The main job for now: builds the tool and the data server, generates the sample atlas and gene data
+# into out/Data, loads and checks it the way the program does (unpacking into out/Atlas), renders a
+# section along each axis, and starts the data server on loopback, shows that it answers and stops it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target volumira-tool
+cmake --build --preset default --target volumira-tool volumira-server
 tool=build/tools/volumira-tool
 mkdir -p out
-[ -f out/Data/ontology.csv ] || $tool make-sample-data out/Data
+[ -f out/Data/ontology.csv ] && [ -f out/Data/Catalogue.db ] || $tool make-sample-data out/Data
 $tool atlas check out/Data --atlas-dir out/Atlas
 $tool atlas plate 60 30 40 --data out/Data --atlas-dir out/Atlas
 $tool atlas slice out/Data --axis x --position 57 --out out/coronal.png
 $tool atlas slice out/Data --axis y --position 28 --out out/horizontal.png
 $tool atlas slice out/Data --axis z --position 50 --out out/sagittal.png
-echo "Done: sections of the sample atlas are in out/coronal.png, out/horizontal.png and out/sagittal.png"
+
+# The data server, as the viewer reaches it by default.
+port=${VOLUMIRA_PORT:-8338}
+server="http://127.0.0.1:$port"
+build/tools/volumira-server/volumira-server --data out/Data --port "$port" 2> out/server.log &
+server_pid=$!
+trap 'kill -TERM "$server_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do curl -sf -o /dev/null "$server/Volumira/versions.xml" && break; sleep 0.1; done
+echo "Searching the data server for Gad1:"
+answer=$(curl -sf -H "Content-Type: text/xml" --data-binary @- "$server/services/GeneSearchService" <<'SOAP'
+<?xml version="1.0" encoding="utf-8"?>
+<soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">
+<soap:Body>
+<getGeneList1 xmlns="urn:volumira:GeneSearchService">
+<in0>Gad1</in0>
+<in1>10</in1>
+<in2>0</in2>
+<in3>gene</in3>
+<in4>false</in4>
+<in5 />
+<in6>0310</in6>
+</getGeneList1>
+</soap:Body></soap:Envelope>
+SOAP
+)
+echo "$answer" | grep -o '<totalResultsSize>[0-9]*\|<geneSymbol>[^<]*\|<imageSeriesId>[0-9]*' | paste -sd ' '
+series=$(echo "$answer" | grep -o '<imageSeriesId>[0-9]*' | head -1 | sed 's/<imageSeriesId>//')
+curl -sf -o out/Gad1.xpr "$server/GridFile?imageseriesid=$series&level=2"
+$tool xpr info out/Gad1.xpr --data out/Data
+kill -TERM "$server_pid" && wait "$server_pid"
+trap - EXIT
+echo "Done: sections of the sample atlas are in out/coronal.png, out/horizontal.png and out/sagittal.png;"
+echo "Gad1's expression file from the data server is out/Gad1.xpr, the server's log out/server.log"

@@ -55,9 +55,9 @@ class SampleAtlasTest : public ::testing::Test {
 } // namespace
 
 TEST_F(SampleAtlasTest, WritesEveryInstalledFile) {
-    for (const char* name :
-         {"Annotation100", "Annotation25", "Atlas25.comp", "SagittalAtlasMap.comp", "ontology.csv",
-          "Colormaps/TSA.map", "Colormaps/Expression.map", "Colormaps/Jet.map", "SearchDomains.xml"})
+    for (const char* name : {"Annotation100", "Annotation25", "Atlas25.comp", "SagittalAtlasMap.comp",
+                             "ontology.csv", "Colormaps/TSA.map", "Colormaps/Expression.map",
+                             "Colormaps/Jet.map", "SearchDomains.xml", "Catalogue.db", "GLM.db"})
         EXPECT_TRUE(std::filesystem::is_regular_file(dir_->file(name))) << name;
     for (const auto& s : sample::sampleStructures())
         EXPECT_TRUE(std::filesystem::is_regular_file(dir_->file("Mesh25/" + s.acronym + ".msh")))

@@ -6,6 +6,7 @@
 #include "io/Image3d.h"
 #include "sample-data/Anatomy.h"
 #include "sample-data/ColourScales.h"
+#include "sample-data/GeneData.h"
 #include "sample-data/SurfaceMesh.h"
 
 #include <algorithm>
@@ -299,6 +300,9 @@ void writeSampleAtlas(const std::string& directory, const SampleGrid& grid, std:
 
     steps.say("building " + std::to_string(sampleStructures().size()) + " structure surfaces");
     writeMeshes(dir / "Mesh25", volumes.labels, stats, grid);
+
+    steps.say("writing the gene catalogue and the similarity database");
+    writeGeneData(dir.string(), grid.coarse != SampleGrid::full().coarse);
     steps.say("done");
 }
 

@@ -20,8 +20,8 @@ struct SampleGrid {
 
 // Writes the sample reference data directory: "Annotation100", "Annotation25", "Atlas25.comp",
 // "SagittalAtlasMap.comp", "ontology.csv", "Colormaps/*.map", "Mesh25/<acronym>.msh" and
-// "SearchDomains.xml". The same grid always gives the same bytes. Steps are reported on `log`
-// when it is given.
+// "SearchDomains.xml", and the gene data "Catalogue.db" and "GLM.db". The same grid always gives the same
+// bytes. Steps are reported on `log` when it is given.
 void writeSampleAtlas(const std::string& directory, const SampleGrid& grid, std::ostream* log = nullptr);
 
 } // namespace volumira::sample
