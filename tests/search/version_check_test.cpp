@@ -1,6 +1,9 @@
 #include "NetTestSupport.h"
 #include "SearchTestSupport.h"
+#include "preferences/MemorySettingsStore.h"
+#include "preferences/UserPreferences.h"
 #include "search/SearchDomainUpdater.h"
+#include "search/VersionCheck.h"
 #include "search/VersionQuery.h"
 #include "support/ErrorText.h"
 
@@ -224,6 +227,78 @@ TEST_F(SearchDomainUpdate, ADownloadFileThatCannotBeCreatedIsReportedAtOnce) {
     UpdateOutcome outcome;
     EXPECT_EQ(errorOf([&] { new SearchDomainUpdater(&outcome, nowhere); }),
               "Search domain file could not be opened for writing.");
+}
+
+// The start-up check over preferences in memory; the search domains in use have version 1.
+class StartUpVersionCheck : public testing::Test {
+  protected:
+    StartUpVersionCheck()
+        : server_(
+              serve({{"/current", "<versions><windows build=\"34\"/><searchAPI oldest=\"1\" domains=\"1\"/>"
+                                  "</versions>"},
+                     {"/newer", "<versions><windows build=\"35\"/><searchAPI oldest=\"1\" domains=\"7\"/>"
+                                "<infoUrl>http://info/</infoUrl></versions>"},
+                     {"/domains", kNewDomains}})),
+          preferences_(store_, PreferencesEnvironment{[] { return std::time_t(1700000000); }, {}, {}}),
+          check_(preferences_, {[this](const std::string& message) {
+                                    asked_.push_back(message);
+                                    return true;
+                                },
+                                [this](const std::string& url) { opened_.push_back(url); }}) {
+        std::filesystem::create_directories(fixture_.dir.path() + "/user");
+        SearchConfig::replaceInstance(std::make_unique<SearchConfig>(fixture_.ontology(), ""));
+    }
+    ~StartUpVersionCheck() override { SearchConfig::releaseInstance(); }
+
+    VersionCheckSettings settings(const std::string& versions) {
+        return {server_.url(versions),
+                1,
+                {server_.url("/domains"), fixture_.dir.path() + "/user/", fixture_.dir.path() + "/",
+                 &fixture_.ontology()}};
+    }
+    void runToEnd() {
+        ASSERT_TRUE(ui_.runUntil([&] { return !check_.running(); }));
+    }
+
+    test::SearchFixture fixture_;
+    test::CannedServer server_;
+    test::UiThread ui_;
+    MemorySettingsStore store_;
+    UserPreferences preferences_;
+    std::vector<std::string> asked_, opened_;
+    VersionCheck check_;
+};
+
+TEST_F(StartUpVersionCheck, ACurrentProgramRecordsTheCheckAndIsNotDueAgain) {
+    ASSERT_TRUE(check_.startIfDue(settings("/current")));
+    EXPECT_FALSE(check_.startIfDue(settings("/current")));
+    runToEnd();
+    EXPECT_TRUE(asked_.empty());
+    EXPECT_FALSE(preferences_.isVersionCheckDue());
+    EXPECT_FALSE(check_.startIfDue(settings("/current")));
+}
+
+TEST_F(StartUpVersionCheck, ANewerProgramAndNewerDomainsAreOfferedAndInstalled) {
+    ASSERT_TRUE(check_.startIfDue(settings("/newer")));
+    runToEnd();
+    EXPECT_EQ(asked_, std::vector<std::string>{"A new version of Volumira is available. Click OK for more "
+                                               "information."});
+    EXPECT_EQ(opened_, std::vector<std::string>{"http://info/"});
+    EXPECT_EQ(SearchConfig::instance().version(), 7);
+    EXPECT_EQ(test::readBytes(fixture_.dir.path() + "/user/SearchDomains.xml"), kNewDomains);
+    EXPECT_FALSE(preferences_.isVersionCheckDue());
+}
+
+TEST_F(StartUpVersionCheck, AFailedCheckStaysDue) {
+    ASSERT_TRUE(check_.startIfDue(settings("/absent")));
+    runToEnd();
+    EXPECT_TRUE(preferences_.isVersionCheckDue());
+    // A request that cannot be made is a failed check too.
+    VersionCheckSettings noAddress = settings("/current");
+    noAddress.versionsUrl.clear();
+    EXPECT_FALSE(check_.startIfDue(noAddress));
+    EXPECT_FALSE(check_.running());
+    EXPECT_TRUE(preferences_.isVersionCheckDue());
 }
 
 } // namespace
