@@ -32,8 +32,29 @@ GeneQuery::~GeneQuery() {
 void GeneQuery::resetParser() {
     // Ending the document must not deliver events of a response nobody waits for any more.
     parser_.setHandler(nullptr);
+    // A listener of the list may cancel or start a search while a record is being handed over, that is
+    // inside the parser: the parser cannot be ended from its own callback, so that waits for feed().
+    if (parsing_) {
+        resetAfterParse_ = true;
+        return;
+    }
     parser_.parse(nullptr, 0, true);
     parser_.setHandler(this);
+}
+
+void GeneQuery::feed(const std::uint8_t* data, std::size_t length, bool isFinal) {
+    parsing_ = true;
+    try {
+        parser_.parse(reinterpret_cast<const char*>(data), length, isFinal);
+    } catch (...) {
+        parsing_ = false;
+        throw;
+    }
+    parsing_ = false;
+    if (resetAfterParse_) {
+        resetAfterParse_ = false;
+        resetParser();
+    }
 }
 
 void GeneQuery::cancel() {
@@ -141,13 +162,14 @@ void GeneQuery::headersReceived(const std::string&, std::uint64_t) {
 
 void GeneQuery::dataReceived(const std::uint8_t* data, std::size_t length) {
     // A malformed response is not reported: the records already handed over stay.
-    if (data != nullptr) parser_.parse(reinterpret_cast<const char*>(data), length, false);
+    if (data != nullptr) feed(data, length, false);
 }
 
 void GeneQuery::transferComplete(const std::uint8_t*, std::size_t) {
     transfer_ = nullptr;
-    parser_.parse(nullptr, 0, true);
-    if (listener_) listener_->queryComplete(this);
+    feed(nullptr, 0, true);
+    // A search started by a listener while the last records were handed over has a request of its own.
+    if (listener_ && transfer_ == nullptr) listener_->queryComplete(this);
 }
 
 void GeneQuery::transferFailed(const std::string& message) {

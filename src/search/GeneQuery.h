@@ -60,6 +60,8 @@ class GeneQuery : public NetEventListener, public XMLElementHandler {
     void completeRecord();
     void forgetSearch();
     void resetParser();
+    // Parses the next piece of the response; a reset asked for meanwhile happens afterwards.
+    void feed(const std::uint8_t* data, std::size_t length, bool isFinal);
 
     bool anatomic_ = false;
     std::string url_;
@@ -74,6 +76,8 @@ class GeneQuery : public NetEventListener, public XMLElementHandler {
     int total_ = -1;
     int nextIndex_ = 0;
     XMLParser parser_;
+    bool parsing_ = false;
+    bool resetAfterParse_ = false;
     // The record being read. Its "lastProcessedDate" is not kept: genes do not carry it.
     GeneExpression::SearchResult record_;
     bool inGene_ = false;

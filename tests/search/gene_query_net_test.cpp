@@ -169,5 +169,31 @@ TEST_F(GeneQueryNet, ANewSearchCancelsTheRunningOne) {
     EXPECT_EQ(list_.title(), "second");
 }
 
+TEST_F(GeneQueryNet, AListenerMayStartANewSearchWhileRecordsArrive) {
+    // Starts an image-series search from inside the parsing of the text search's answer.
+    struct Restarter : PagedGeneListListener {
+        std::string url;
+        bool restarted = false;
+        void listChanged(int event, PagedGeneList& list, int) override {
+            if (event != kResultStored || restarted) return;
+            restarted = true;
+            list.searchImageSeries(url, 14415, "Gad1 (all)", "0310");
+        }
+    } restarter;
+    restarter.url = url_;
+    list_.addListener(&restarter);
+    list_.searchText(url_, "Gad1", "Gad1", "0310", false);
+    ASSERT_TRUE(ui_.runUntil([&] { return restarter.restarted && !list_.query()->isRunning(); }));
+    list_.removeListener(&restarter);
+    // Only the image-series search's records remain, and its completion is the one reported.
+    EXPECT_EQ(list_.size(), 3);
+    EXPECT_EQ(list_.result(0)->symbol(), "S0");
+    EXPECT_EQ(list_.result(2)->imageSeriesId(), 1002);
+    EXPECT_EQ(list_.title(), "Gad1 (all)");
+    EXPECT_FALSE(list_.geneResults());
+    EXPECT_EQ(list_.status(), "");
+    EXPECT_EQ(bodies_.items().size(), 2u);
+}
+
 } // namespace
 } // namespace volumira
