@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
-cmake --build --preset default --target io_bench atlas_bench expression_bench render_bench scene_bench
+cmake --build --preset default --target io_bench atlas_bench expression_bench render_bench scene_bench search_bench
 work="${TMPDIR:-/tmp}/volumira-bench-$$"
 trap 'rm -rf "$work"' EXIT
 ./build/bench/io_bench "$work/io" "$@"
@@ -12,3 +12,4 @@ trap 'rm -rf "$work"' EXIT
 ./build/bench/expression_bench "$work/expression" "$@"
 ./build/bench/render_bench "$work/render" "$@"
 ./build/bench/scene_bench "$work/scene" "$@"
+./build/bench/search_bench "$@"

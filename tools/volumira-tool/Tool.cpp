@@ -24,6 +24,7 @@ int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     addXprCommands(app, out);
     addRenderCommands(app, out);
     addBookmarkCommands(app, out);
+    addSearchCommands(app, out);
     addFetchCommands(app, out);
     // Name a mistyped command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {

@@ -1,0 +1,64 @@
+#include "search/VersionCheck.h"
+
+#include "preferences/UserPreferences.h"
+#include "search/SearchConfig.h"
+
+#include <stdexcept>
+
+namespace volumira {
+
+VersionCheckSettings VersionCheckSettings::ofProcess() {
+    return {UserPreferences::instance().versionsUrl(), SearchConfig::instance().version(),
+            SearchDomainUpdatePlaces::ofProcess()};
+}
+
+VersionCheck::VersionCheck(UserPreferences& preferences, Hooks hooks)
+    : preferences_(preferences), hooks_(std::move(hooks)) {}
+
+VersionCheck::~VersionCheck() {
+    if (query_ != nullptr) query_->abort();
+    if (updater_ != nullptr) updater_->abort();
+}
+
+bool VersionCheck::startIfDue(const VersionCheckSettings& settings) {
+    if (running() || !preferences_.isVersionCheckDue()) return false;
+    updatePlaces_ = settings.updatePlaces;
+    try {
+        query_ = new VersionQuery(this, settings.versionsUrl, settings.domainsVersion);
+    } catch (const std::exception&) {
+        query_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void VersionCheck::versionChecked(VersionQuery* query) {
+    query_ = nullptr;
+    if (query->newVersionAvailable() && hooks_.confirm &&
+        hooks_.confirm(query->message() + " Click OK for more information.") && hooks_.openPage)
+        hooks_.openPage(query->infoUrl());
+    if (!query->domainsOutdated()) {
+        preferences_.recordVersionCheck();
+        return;
+    }
+    try {
+        updater_ = new SearchDomainUpdater(this, updatePlaces_);
+    } catch (const std::exception&) {
+        updater_ = nullptr;
+    }
+}
+
+void VersionCheck::versionCheckFailed(VersionQuery*, const std::string&) {
+    query_ = nullptr;
+}
+
+void VersionCheck::searchDomainsUpdated(SearchDomainUpdater*) {
+    updater_ = nullptr;
+    preferences_.recordVersionCheck();
+}
+
+void VersionCheck::searchDomainUpdateFailed(SearchDomainUpdater*, const std::string&) {
+    updater_ = nullptr;
+}
+
+} // namespace volumira

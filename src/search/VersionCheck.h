@@ -1,0 +1,62 @@
+#pragma once
+
+// The version check as start-up runs it: when a check is due it asks the server for its versions file,
+// offers the user the information page of a newer program, installs newer search domains, and records the
+// check as done. Failures are not shown; the check then stays due and runs again at the next start.
+
+#include "search/SearchDomainUpdater.h"
+#include "search/VersionQuery.h"
+
+#include <functional>
+#include <string>
+
+namespace volumira {
+
+class UserPreferences;
+
+struct VersionCheckSettings {
+    std::string versionsUrl;
+    // The version of the search domains in use.
+    int domainsVersion = 0;
+    SearchDomainUpdatePlaces updatePlaces;
+
+    // The preferences' addresses, the process-wide search configuration and the data locations.
+    static VersionCheckSettings ofProcess();
+};
+
+class VersionCheck : public VersionQueryListener, public SearchDomainUpdateListener {
+  public:
+    // What the check asks of the user interface.
+    struct Hooks {
+        // Shows the message with OK and Cancel; true for OK. Without it nothing is shown.
+        std::function<bool(const std::string& message)> confirm;
+        std::function<void(const std::string& url)> openPage;
+    };
+
+    // The preferences must outlive the check.
+    VersionCheck(UserPreferences& preferences, Hooks hooks);
+    // Stops a running query or update without a report.
+    ~VersionCheck() override;
+    VersionCheck(const VersionCheck&) = delete;
+    VersionCheck& operator=(const VersionCheck&) = delete;
+
+    // Starts the check when the preferences say it is due and none runs; true when it started. A request that
+    // cannot be created counts as a failed check.
+    bool startIfDue(const VersionCheckSettings& settings);
+    bool running() const { return query_ != nullptr || updater_ != nullptr; }
+
+    void versionChecked(VersionQuery* query) override;
+    void versionCheckFailed(VersionQuery* query, const std::string& message) override;
+    void searchDomainsUpdated(SearchDomainUpdater* updater) override;
+    void searchDomainUpdateFailed(SearchDomainUpdater* updater, const std::string& message) override;
+
+  private:
+    UserPreferences& preferences_;
+    Hooks hooks_;
+    SearchDomainUpdatePlaces updatePlaces_;
+    // Both delete themselves after their report; forgotten in every report.
+    VersionQuery* query_ = nullptr;
+    SearchDomainUpdater* updater_ = nullptr;
+};
+
+} // namespace volumira

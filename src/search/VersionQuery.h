@@ -1,0 +1,73 @@
+#pragma once
+
+// The version check: reads the data server's versions file and tells whether a newer build of the program
+// exists, whether the server no longer supports this program's search interface, and whether a newer list
+// of search domains is published.
+
+#include "net/NetEventListener.h"
+#include "xml/XMLParser.h"
+
+#include <string>
+
+namespace volumira {
+
+class NetFile;
+class VersionQuery;
+
+class VersionQueryListener {
+  public:
+    virtual ~VersionQueryListener();
+    // The query deletes itself when the call returns: forget it.
+    virtual void versionChecked(VersionQuery* query) = 0;
+    virtual void versionCheckFailed(VersionQuery* query, const std::string& message) = 0;
+};
+
+// Create with new: the query deletes itself after its final report, or in abort().
+class VersionQuery : public NetEventListener, public XMLElementHandler {
+  public:
+    // The build the versions file's "windows" build is compared with, and the search interface version.
+    static constexpr int kProgramBuild = 34;
+    static constexpr int kSearchApiVersion = 1;
+
+    // Starts the download of the preferences' versions file at once; the domains are compared with the
+    // process-wide search configuration's version.
+    explicit VersionQuery(VersionQueryListener* listener);
+    // The same with the versions file's address and the version of the search domains in use.
+    VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion);
+
+    void transferComplete(const std::uint8_t* data, std::size_t length) override;
+    void transferFailed(const std::string& message) override;
+    void headersReceived(const std::string&, std::uint64_t) override {}
+    void dataReceived(const std::uint8_t* data, std::size_t length) override;
+
+    // Stops the check and deletes the query without a report.
+    virtual void abort();
+    // A newer build exists or the site has been upgraded.
+    virtual bool newVersionAvailable() const;
+    virtual bool domainsOutdated() const;
+    virtual const std::string& infoUrl() const;
+    // The upgrade message, else the new-version message, else "".
+    virtual std::string message() const;
+
+    void startElement(const char* name, const char** attributes) override;
+    void endElement(const char* name) override;
+    void characterData(const char* text, std::size_t length) override;
+
+  protected:
+    // Cancels a running transfer.
+    ~VersionQuery() override;
+
+  private:
+    NetFile* transfer_ = nullptr;
+    std::string infoUrl_;
+    VersionQueryListener* listener_;
+    XMLParser parser_;
+    std::string text_;
+    int domainsVersion_;
+    bool versionFound_ = false;
+    bool newerBuild_ = false;
+    bool siteUpgraded_ = false;
+    bool domainsOutdated_ = false;
+};
+
+} // namespace volumira
