@@ -51,7 +51,6 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
       planeTool_(atlas.spacing25() / atlas.spacing100()), navigator_(model) {
     for (int i = 0; i < model_.geneCount(); ++i)
         addGene(i);
-    sections_ = std::make_unique<MPRRenderer>(model_, SectionVolumes::ofAtlas(atlas_));
     clipBox_ = std::make_unique<CuttingPlaneRenderer>(model_, dims_);
     infoBox_ = display_.createTextBox(340, 8, false, GLDisplay::kAlignLeft);
     infoBox_->setBackground(true);
@@ -91,7 +90,8 @@ void BrainSceneRenderer::initialize() {
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
-    // Display lists need a current context, which the host guarantees from here on.
+    // Display lists and textures need a current context, which the host guarantees from here on.
+    if (!sections_) sections_ = std::make_unique<MPRRenderer>(model_, SectionVolumes::ofAtlas(atlas_));
     if (!meshes_) {
         const Ontology& ontology = atlas_.ontology();
         meshes_ = std::make_unique<BrainMeshSet>(ontology, ontology.root(), atlas_.dataDir() + "Mesh25/");
@@ -146,7 +146,7 @@ void BrainSceneRenderer::draw() {
 
     glDisable(GL_LIGHTING);
     if (model_.clippingPlanesShown()) clipBox_->drawClipBox(false, pickname::kClipLowFirst);
-    sections_->drawSections(pickname::kSectionFirst);
+    if (sections_) sections_->drawSections(pickname::kSectionFirst);
     if (!fast) glEnable(GL_LIGHTING);
     drawExpression(0);
     glEnable(GL_LIGHTING);
@@ -415,9 +415,9 @@ int BrainSceneRenderer::pickName(int x, int y) {
     applyModelView();
     if (model_.clippingPlanesShown()) {
         clipBox_->drawClipBox(true, pickname::kClipLowFirst);
-        sections_->drawSections(pickname::kSectionFirst);
+        if (sections_) sections_->drawSections(pickname::kSectionFirst);
     } else {
-        sections_->drawSections(pickname::kSectionFirst);
+        if (sections_) sections_->drawSections(pickname::kSectionFirst);
         setClipping(true);
         if (meshes_) meshes_->drawForPicking(model_.shownStructures(), pickname::kStructureBase);
         drawExpression(pickname::kCellBase);
@@ -729,7 +729,7 @@ void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&,
         if (model_.thresholdControlsShown()) display_.requestRedraw();
         break;
     case ModelEvent::HighlightedStructureChanged:
-        sections_->invalidateSlices();
+        if (sections_) sections_->invalidateSlices();
         updateSelectionInfo();
         display_.requestRedraw();
         break;

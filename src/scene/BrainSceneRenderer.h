@@ -126,6 +126,7 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     std::unique_ptr<BrainMeshSet> meshes_;
     std::vector<std::unique_ptr<ExpressionRenderer>> expression_;
     std::vector<std::unique_ptr<ExpressionThresholdControl>> thresholdControls_;
+    // Made in initialize(): its textures need the context.
     std::unique_ptr<MPRRenderer> sections_;
     std::unique_ptr<CuttingPlaneRenderer> clipBox_;
     std::unique_ptr<GLTextBox> infoBox_, frameRateBox_;
