@@ -4,6 +4,7 @@
 #include "expression/BrainExpressionModel.h"
 #include "render/CursorShape.h"
 #include "render/GL.h"
+#include "render/Shapes.h"
 #include "render/GLDisplay.h"
 #include "render/GLTextBox.h"
 #include "render/ThresholdPlot.h"
@@ -19,15 +20,6 @@ ThresholdRanges rangesOfModel(const BrainExpressionModel& model) {
     model.levelThreshold(r.minLevel, r.maxLevel);
     model.expressorThreshold(r.minCount, r.maxCount);
     return r;
-}
-
-void rectangle(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
 }
 
 } // namespace
@@ -97,7 +89,7 @@ void ExpressionThresholdControl::draw() {
     glPushMatrix();
     glTranslatef(0.375f, 0.375f, 0.0f);
     glColor4f(0.2f, 0.2f, 0.2f, 0.25f);
-    rectangle(static_cast<float>(w.left), static_cast<float>(w.bottom), static_cast<float>(w.right),
+    RectangleShape::fill(static_cast<float>(w.left), static_cast<float>(w.bottom), static_cast<float>(w.right),
               static_cast<float>(w.top));
     glPopMatrix();
     plot_.drawAt(width - 155, countTitleHeight + 8);

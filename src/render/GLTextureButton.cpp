@@ -3,21 +3,9 @@
 #include "render/GL.h"
 #include "render/GLDisplay.h"
 #include "render/GLTextBox.h"
+#include "render/Shapes.h"
 
 namespace volumira {
-
-namespace {
-
-void quad(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-} // namespace
 
 GLTextureButton::GLTextureButton(int x, int y, int width, int height) {
     reset(x, y, width, height);
@@ -58,7 +46,7 @@ void GLTextureButton::draw(bool pressed, int x, int y) {
     if (text_) {
         const float grey = pressed ? 0.5f : 0.25f;
         glColor3f(grey, grey, grey);
-        quad(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + text_->textWidth() + 12),
+        RectangleShape::fill(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + text_->textWidth() + 12),
              static_cast<float>(y + text_->height() + 6));
         text_->draw(x + 6, y + 3);
         return;
@@ -70,14 +58,14 @@ void GLTextureButton::draw(bool pressed, int x, int y) {
                 y1 = static_cast<float>(y + image_->height() + 1);
     if (!enabled_) {
         glColor4f(0.0f, 0.0f, 0.0f, 0.75f);
-        quad(x0, y0, x1, y1);
+        RectangleShape::fill(x0, y0, x1, y1);
     }
     if (pressed) {
         glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
         glEnable(GL_COLOR_LOGIC_OP);
         glLogicOp(GL_INVERT);
         glColor4f(0.0f, 0.0f, 0.0f, 0.75f);
-        quad(x0, y0, x1, y1);
+        RectangleShape::fill(x0, y0, x1, y1);
         glPopAttrib();
     }
 }
@@ -88,11 +76,11 @@ void GLTextureButton::drawFramed(bool pressed, bool highlighted, int x, int y) {
     const float x1 = static_cast<float>(x + width()), y1 = static_cast<float>(y + height());
     if (pressed) {
         glColor4f(0.25f, 0.25f, 0.25f, 0.5f);
-        quad(x0, y0, x1, y1);
+        RectangleShape::fill(x0, y0, x1, y1);
     }
     if (highlighted) {
         glColor4f(0.15f, 0.15f, 0.75f, 0.5f);
-        quad(x0, y0, x1, y1);
+        RectangleShape::fill(x0, y0, x1, y1);
     }
     glColor3f(0.25f, 0.25f, 0.25f);
     glBegin(GL_LINE_LOOP);

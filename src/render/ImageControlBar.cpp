@@ -4,6 +4,7 @@
 #include "expression/ExpressionCell.h"
 #include "expression/GeneExpression.h"
 #include "render/GL.h"
+#include "render/Shapes.h"
 #include "render/IconTextures.h"
 
 namespace volumira {
@@ -16,15 +17,6 @@ int iconWidth(int resource) {
 }
 int iconHeight(int resource) {
     return iconBitmap(resource).height;
-}
-
-void quad(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
 }
 
 } // namespace
@@ -138,13 +130,13 @@ void ImageControlBar::draw() {
     const float x0 = static_cast<float>(x_), y0 = static_cast<float>(y_);
     const float x1 = static_cast<float>(x_ + width_), y1 = static_cast<float>(y_ + height_);
     glColor3f(0.3f, 0.3f, 0.3f);
-    quad(x0, y0, x1, y1);
+    RectangleShape::fill(x0, y0, x1, y1);
     const int segmentW = segmentWidth();
     const int mode = owner_->model().imagePanelMode();
     if (mode >= 0 && mode <= 2) {
         const float s0 = static_cast<float>(segmentsStart() + mode * segmentW);
         glColor3f(0.45f, 0.45f, 0.45f);
-        quad(s0, y0, s0 + segmentW, y1);
+        RectangleShape::fill(s0, y0, s0 + segmentW, y1);
     }
     glColor3f(0.45f, 0.45f, 0.45f);
     glBegin(GL_LINE_STRIP);
@@ -168,7 +160,7 @@ void ImageControlBar::draw() {
     if (pressedSegment_ >= 0 && onPressed_) {
         const float s0 = static_cast<float>(segmentsStart() + pressedSegment_ * segmentW);
         glColor4f(0.15f, 0.15f, 0.15f, 0.75f);
-        quad(s0, y0, s0 + segmentW, y1);
+        RectangleShape::fill(s0, y0, s0 + segmentW, y1);
     }
     glPopAttrib();
 }

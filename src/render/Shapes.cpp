@@ -131,4 +131,13 @@ void IcosahedronShape::icosahedron(float x, float y, float z, float r, bool ownB
     if (ownBatch) glEnd();
 }
 
+void RectangleShape::fill(float x0, float y0, float x1, float y1) {
+    glBegin(GL_QUADS);
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
 } // namespace volumira

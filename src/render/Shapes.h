@@ -16,6 +16,11 @@ struct OctahedronShape {
     static void octahedron(float x, float y, float z, float s, bool asTriangles);
 };
 
+struct RectangleShape {
+    // An axis-aligned quad in the z = 0 plane, for overlays drawn in window coordinates.
+    static void fill(float x0, float y0, float x1, float y1);
+};
+
 struct IcosahedronShape {
     // The regular icosahedron of circumradius r, each vertex normal its unit position. ownBatch wraps the
     // twenty triangles in their own begin/end; otherwise they go into the caller's GL_TRIANGLES batch.

@@ -2,6 +2,7 @@
 
 #include "platform/FileUtils.h"
 #include "render/GL.h"
+#include "render/Shapes.h"
 #include "render/GLDisplay.h"
 #include "render/GLTextBox.h"
 #include "render/IconTextures.h"
@@ -27,12 +28,7 @@ std::size_t codePointOffset(const std::string& text, int n) {
 
 void fill(float grey, float x0, float y0, float x1, float y1) {
     glColor3f(grey, grey, grey);
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
+    RectangleShape::fill(x0, y0, x1, y1);
 }
 
 void line(float grey, float x0, float y0, float x1, float y1) {
