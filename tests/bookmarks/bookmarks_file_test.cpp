@@ -153,8 +153,8 @@ TEST(BookmarksReader, ThresholdsWithoutBoundsReadAsNone) {
     tree.root.addBookmark(plain);
     const std::string text = bookmarksText(tree, o.ontology);
     EXPECT_NE(text.find("        <ExpressionScoreThreshold/>\n"), std::string::npos);
-    const BookmarkTree tree = readText(text, o.ontology);
-    const Bookmark& back = *tree.root.children[0]->bookmark;
+    const BookmarkTree read = readText(text, o.ontology);
+    const Bookmark& back = *read.root.children[0]->bookmark;
     EXPECT_EQ(back.scoreLower, 0.0f);
     EXPECT_EQ(back.scoreUpper, -1.0f);
     EXPECT_EQ(back.countUpper, -1.0f);
