@@ -26,11 +26,6 @@ struct AtlasOptions {
     bool json = false;
 };
 
-std::string asDirectory(std::string path) {
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path;
-}
-
 // The program keeps unpacked data in the all-users directory; the environment override comes first so
 // that a run can be pointed elsewhere without touching the real one.
 std::string atlasDirectoryOf(const AtlasOptions& o) {

@@ -21,9 +21,7 @@ struct BookmarkOptions {
 };
 
 Ontology openOntology(const BookmarkOptions& o) {
-    std::string dir = o.dataDir.empty() ? dataDirectory() : o.dataDir;
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return Ontology(dir + "ontology.csv");
+    return Ontology((o.dataDir.empty() ? dataDirectory() : asDirectory(o.dataDir)) + "ontology.csv");
 }
 
 // The file as read, without the fallback to the default bookmarks that the viewer applies.

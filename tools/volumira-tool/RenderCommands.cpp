@@ -32,11 +32,6 @@ struct RenderOptions {
     int colourMode = -1;
 };
 
-std::string asDirectory(std::string path) {
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path;
-}
-
 std::vector<float> numbers(const std::string& text, std::size_t count, const char* what) {
     std::vector<float> values;
     std::stringstream in(text);

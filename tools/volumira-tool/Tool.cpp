@@ -5,6 +5,11 @@
 
 namespace volumira::tool {
 
+std::string asDirectory(std::string path) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path;
+}
+
 int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Volumira's command-line tool: inspect and convert the program's data files.",
                  "volumira-tool"};

@@ -21,11 +21,6 @@ struct XprOptions {
     bool json = false;
 };
 
-std::string asDirectory(std::string path) {
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path;
-}
-
 // Only the coarse annotation and the ontology are used, both read from the data directory; the shared
 // directory is named because the atlas wants one, and is not written to.
 ReferenceAtlas openAtlas(const XprOptions& o) {
