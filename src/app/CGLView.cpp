@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QPointer>
 #include <QSurfaceFormat>
 #include <QWheelEvent>
 #include <stdexcept>
@@ -111,9 +112,11 @@ CGLView::CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent)
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { router_.timer(ViewEventRouter::kViewTimerId); });
     preferences_.addListener(this);
+    setCursorShapeHandler(this);
 }
 
 CGLView::~CGLView() {
+    if (cursorShapeHandler() == this) setCursorShapeHandler(nullptr);
     preferences_.removeListener(this);
     timer_.stop();
 }
@@ -163,7 +166,11 @@ void CGLView::resizeGL(int w, int h) {
 }
 
 void CGLView::redrawNow() {
-    if (isVisible()) repaint();
+    if (!isVisible()) return;
+    const bool wasCurrent = context() && QOpenGLContext::currentContext() == context();
+    repaint();
+    // Composing the frame leaves the toolkit's own context current; the caller may go on with ours.
+    if (wasCurrent) QOpenGLWidget::makeCurrent();
 }
 
 void CGLView::requestRedraw() { update(); }
@@ -178,6 +185,24 @@ bool CGLView::makeCurrent() {
     if (!context()) return false;
     QOpenGLWidget::makeCurrent();
     return QOpenGLContext::currentContext() == context();
+}
+
+GLDisplay::ContextRestorer CGLView::currentContextRestorer() {
+    QOpenGLContext* previous = QOpenGLContext::currentContext();
+    // None, or our own: the grab leaves ours current.
+    if (!previous || previous == context()) return {};
+    QPointer<QOpenGLContext> kept(previous);
+    QSurface* surface = previous->surface();
+    return [kept, surface] {
+        if (kept && surface) kept->makeCurrent(surface);
+    };
+}
+
+void CGLView::applyCursorShape(CursorShape shape) {
+    static constexpr Qt::CursorShape kShapes[] = {Qt::ArrowCursor,     Qt::CrossCursor,     Qt::SizeVerCursor,
+                                                  Qt::SizeHorCursor,   Qt::SizeBDiagCursor, Qt::SizeFDiagCursor,
+                                                  Qt::SizeAllCursor};
+    setCursor(kShapes[shape]);
 }
 
 void CGLView::setVerticalSync(bool on) {
@@ -252,6 +277,12 @@ void CGLView::mouseMoveEvent(QMouseEvent* event) {
                          static_cast<std::uint32_t>(event->timestamp()));
 }
 
+void CGLView::enterEvent(QEnterEvent* event) {
+    // The pointer shapes go to the view the pointer is in.
+    setCursorShapeHandler(this);
+    QOpenGLWidget::enterEvent(event);
+}
+
 void CGLView::leaveEvent(QEvent*) {
     router_.pointerLeft(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
 }
@@ -274,8 +305,14 @@ void CGLView::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CGLView::event(QEvent* event) {
-    // Leaving the application mid-drag ends the drag without a release.
-    if (event->type() == QEvent::WindowDeactivate) router_.deactivated();
+    // Losing the window, the keyboard focus or the mouse grab mid-drag ends the drag without a release;
+    // the next press starts afresh.
+    switch (event->type()) {
+    case QEvent::WindowDeactivate:
+    case QEvent::FocusOut:
+    case QEvent::UngrabMouse: router_.deactivated(); break;
+    default: break;
+    }
     return QOpenGLWidget::event(event);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/GLSetup.h"
 #include "preferences/UserPreferences.h"
+#include "render/CursorShape.h"
 #include "render/GLDisplay.h"
 #include "render/GLRenderer.h"
 #include "render/ViewEventRouter.h"
@@ -17,8 +18,14 @@ class Prompt;
 class TimerListener;
 
 // The window one document's pictures are drawn in. It owns the GL context and hands paint, size,
-// mouse, key and timer events to one installed renderer and listeners, none of which it owns.
-class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesListener, private ViewHost {
+// mouse, key and timer events to one installed renderer and listeners, none of which it owns. Every
+// one of those calls runs with its context current (GLDisplay::ContextGrab); so must the destruction
+// of the renderers' GL objects. It shows the pointer shapes the renderers ask for.
+class CGLView : public QOpenGLWidget,
+                public GLDisplay,
+                public UserPreferencesListener,
+                private ViewHost,
+                private CursorShapeHandler {
   public:
     using TextBoxFactory = std::function<std::unique_ptr<GLTextBox>(int width, int lines, bool smallFont, int alignment)>;
     using StatusSink = std::function<void(const std::string&)>;
@@ -77,9 +84,13 @@ class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesLi
     void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
     bool event(QEvent* event) override;
+    ContextRestorer currentContextRestorer() override;
 
   private:
+    void applyCursorShape(CursorShape shape) override;
+
     // ViewHost
     void takeFocus() override;
     void grabMouse() override {}
@@ -94,7 +105,7 @@ class CGLView : public QOpenGLWidget, public GLDisplay, public UserPreferencesLi
 
     UserPreferences& preferences_;
     Prompt& prompt_;
-    ViewEventRouter router_{*this};
+    ViewEventRouter router_{*this, *this};
     GLInteractiveRenderer* pendingPage_ = nullptr;
     QTimer timer_;
     TextBoxFactory textBoxFactory_;

@@ -412,19 +412,28 @@ void BrainExpressionModel::notify(ModelEvent event, std::int32_t argument) {
 }
 
 void BrainExpressionModel::resetViewState() {
+    // Listeners hear of every clipping face, section and threshold the reset changes, so that drawings
+    // built from them (the expressors inside the box, the section slices) are rebuilt.
+    std::array<float, 3> sections{};
     for (int axis = 0; axis < 3; ++axis) {
-        const float last = static_cast<float>(kGridSize[static_cast<std::size_t>(axis)] - 1);
-        setClippingPlane(axis, 0.0f, true, false);
-        setClippingPlane(axis, last, false, false);
-        sectionPositions_[static_cast<std::size_t>(axis)] =
-            static_cast<float>(kGridSize[static_cast<std::size_t>(axis)]) / 2.0f;
+        const auto a = static_cast<std::size_t>(axis);
+        const float last = static_cast<float>(kGridSize[a] - 1);
+        setClippingPlane(axis, 0.0f, true, true);
+        setClippingPlane(axis, last, false, true);
+        sections[a] = static_cast<float>(kGridSize[a]) / 2.0f;
     }
     rotation_ = {0.0f, 0.0f, 0.0f, 1.0f};
     translation_ = {0.0f, 0.0f, 0.0f};
     // The left-right section starts off the midline, where it would show nothing useful.
-    sectionPositions_[2] -= 5.0f;
-    setLevelThreshold(0.0f, -1.0f, false);
-    setExpressorThreshold(5.0f, -1.0f, false);
+    sections[2] -= 5.0f;
+    for (int axis = 0; axis < 3; ++axis) {
+        const auto a = static_cast<std::size_t>(axis);
+        if (sectionPositions_[a] == sections[a]) continue;
+        sectionPositions_[a] = sections[a];
+        notify(ModelEvent::SectionMoved, axis);
+    }
+    setLevelThreshold(0.0f, -1.0f, true);
+    setExpressorThreshold(5.0f, -1.0f, true);
 }
 
 } // namespace volumira

@@ -21,6 +21,7 @@ class CursorShapeHandler {
 
 // The process-wide handler (null = none, the default); not owned.
 void setCursorShapeHandler(CursorShapeHandler* handler);
+CursorShapeHandler* cursorShapeHandler();
 
 // Sets the pointer shape by its code; codes outside 0..6, or no handler, do nothing.
 void setCursorShape(int code);

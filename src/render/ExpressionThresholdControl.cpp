@@ -153,7 +153,7 @@ bool ExpressionThresholdControl::mouseDown(int, int x, int y, int, std::uint32_t
     const int overlayY = display_.height() - y - 1;
     const ThresholdGeometry g = geometry();
     if (!g.inPlot(x, overlayY)) {
-        setCursorShape(kCursorArrow);
+        hoverAt(x, overlayY);
         return false;
     }
     dragWindow_ = g.windowOf(rangesOfModel(model_));
@@ -163,6 +163,7 @@ bool ExpressionThresholdControl::mouseDown(int, int x, int y, int, std::uint32_t
         grabY_ = overlayY - dragWindow_.bottom;
     }
     setCursorShape(cursorShapeOfZone(zone_));
+    hover_ = kHoverUnknown;
     dragging_ = true;
     model_.setAuxiliaryFlag(true);
     return true;
@@ -176,6 +177,15 @@ void ExpressionThresholdControl::dragStep(int x, int overlayY) {
     model_.setExpressorThreshold(r.minCount, r.maxCount, true);
 }
 
+void ExpressionThresholdControl::hoverAt(int x, int overlayY) {
+    const ThresholdGeometry g = geometry();
+    const int zone = g.inPlot(x, overlayY) ? g.hitZone(currentWindow(), x, overlayY) : kOutsidePlot;
+    if (zone == hover_) return;
+    hover_ = zone;
+    setCursorShape(zone == kOutsidePlot ? kCursorArrow : cursorShapeOfZone(zone));
+    display_.requestRedraw();
+}
+
 bool ExpressionThresholdControl::mouseMove(int x, int y, int, std::uint32_t) {
     const int overlayY = display_.height() - y - 1;
     if (dragging_) {
@@ -183,21 +193,28 @@ bool ExpressionThresholdControl::mouseMove(int x, int y, int, std::uint32_t) {
         dragStep(x, overlayY);
         return true;
     }
-    const ThresholdGeometry g = geometry();
-    setCursorShape(g.inPlot(x, overlayY) ? cursorShapeOfZone(g.hitZone(currentWindow(), x, overlayY))
-                                         : kCursorArrow);
+    hoverAt(x, overlayY);
     return true;
+}
+
+void ExpressionThresholdControl::endDrag() {
+    dragging_ = false;
+    model_.setAuxiliaryFlag(false);
 }
 
 bool ExpressionThresholdControl::mouseUp(int, int x, int y, int, std::uint32_t) {
     const int overlayY = display_.height() - y - 1;
     if (dragging_) dragStep(x, overlayY);
-    dragging_ = false;
-    model_.setAuxiliaryFlag(false);
-    const ThresholdGeometry g = geometry();
-    setCursorShape(g.inPlot(x, overlayY) ? cursorShapeOfZone(g.hitZone(currentWindow(), x, overlayY))
-                                         : kCursorArrow);
+    endDrag();
+    hoverAt(x, overlayY);
     return true;
+}
+
+void ExpressionThresholdControl::mouseCaptureLost() {
+    if (!dragging_) return;
+    endDrag();
+    hover_ = kHoverUnknown;
+    display_.requestRedraw();
 }
 
 } // namespace volumira

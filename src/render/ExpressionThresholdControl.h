@@ -17,7 +17,8 @@ class GeneExpression;
 
 // The threshold plot of one gene in the lower right corner of the scene: its cells as points (expressor
 // count across, level up) under a window whose edges, dragged with the mouse, set the model's level and
-// expressor-count thresholds. Mouse positions arrive in window coordinates (y downwards).
+// expressor-count thresholds. Mouse positions arrive in window coordinates (y downwards). Hovering
+// sets the pointer shape of the zone under it and asks for a redraw only when that zone changes.
 class ExpressionThresholdControl : public MouseListener {
   public:
     ExpressionThresholdControl(GLDisplay& display, BrainExpressionModel& model, const GeneExpression& gene,
@@ -27,6 +28,8 @@ class ExpressionThresholdControl : public MouseListener {
     bool mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
+    // Ends a drag where it is, keeping the thresholds of its last step.
+    void mouseCaptureLost() override;
 
     // Draws in 2D overlay coordinates; needs the scene's context current.
     virtual void draw();
@@ -46,6 +49,8 @@ class ExpressionThresholdControl : public MouseListener {
     void rebuildPlot();
     void dragStep(int x, int overlayY);
     void drawGuides(const ThresholdWindow& w) const;
+    void hoverAt(int x, int overlayY);
+    void endDrag();
 
     GLDisplay& display_;
     BrainExpressionModel& model_;
@@ -60,6 +65,10 @@ class ExpressionThresholdControl : public MouseListener {
     ThresholdGeometry::Zone zone_ = ThresholdGeometry::kNone;
     ThresholdWindow dragWindow_;
     int grabX_ = 0, grabY_ = 0;
+    // The zone under the pointer as last shown (kOutsidePlot outside the plot); kHoverUnknown after a
+    // drag changed the pointer shape.
+    static constexpr int kOutsidePlot = -1, kHoverUnknown = -2;
+    int hover_ = kHoverUnknown;
 };
 
 } // namespace volumira

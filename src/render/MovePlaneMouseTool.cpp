@@ -75,6 +75,13 @@ bool MovePlaneMouseTool::mouseMove(int x, int y, int, std::uint32_t) {
     return true;
 }
 
+void MovePlaneMouseTool::mouseCaptureLost() {
+    haveInverse_ = false;
+    if (!owner_ || mode_ != Mode::ClipFace) return;
+    owner_->model().setAuxiliaryFlag(false);
+    owner_->rebuildExpression();
+}
+
 bool MovePlaneMouseTool::mouseUp(int, int x, int y, int, std::uint32_t time) {
     if (!owner_) return false;
     if (mode_ == Mode::ClipFace) {

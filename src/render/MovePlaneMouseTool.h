@@ -43,6 +43,8 @@ class MovePlaneMouseTool : public MouseListener {
     bool mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
+    // Leaves the plane where the drag took it; a clipping drag ends as a release does.
+    void mouseCaptureLost() override;
 
   private:
     void selectStructureAt(int x, int y);

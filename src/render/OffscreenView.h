@@ -62,7 +62,7 @@ class OffscreenView : public GLDisplay, private ViewHost {
     void showPaintError(const std::string& message) override { paintError_ = message; }
 
     OffscreenContext context_;
-    ViewEventRouter router_{*this};
+    ViewEventRouter router_{*this, *this};
     TextBoxFactory textBoxes_;
     bool paintPending_ = false;
     bool timerRunning_ = false;

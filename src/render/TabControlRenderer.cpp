@@ -45,10 +45,15 @@ TabControlRenderer::TabControlRenderer(GLDisplay& display, TabControlListener* l
     : display_(display), listener_(listener) {}
 
 TabControlRenderer::~TabControlRenderer() {
+    // The tabs' text and the icons are textures of the display's context, and so may be the pages the
+    // listener lets go of.
+    const GLDisplay::ContextGrab grab(display_);
     for (int i = tabCount() - 1; i >= 0; --i) {
         if (listener_) listener_->tabClosed(i, tabs_[i].data);
         tabs_.pop_back();
     }
+    closeIcon_.release();
+    closeIconHover_.release();
 }
 
 std::string TabControlRenderer::shownTitle(const std::string& title) {
@@ -94,6 +99,8 @@ int TabControlRenderer::addTab(const std::string& text, bool closable, void* dat
 
 void TabControlRenderer::removeTab(int index) {
     if (index < 0 || index >= tabCount()) return;
+    // The closed tab's text is a texture, and the listener may delete the page's GL objects.
+    const GLDisplay::ContextGrab grab(display_);
     void* removed = tabs_[index].data;
     tabs_.erase(tabs_.begin() + index);
     layoutTabs();
@@ -172,6 +179,11 @@ bool TabControlRenderer::mouseUp(int, int x, int y, int, std::uint32_t) {
     closeHover_ = false;
     if (close) removeTab(pressed);
     return true;
+}
+
+void TabControlRenderer::mouseCaptureLost() {
+    pressed_ = -1;
+    closeHover_ = false;
 }
 
 bool TabControlRenderer::mouseMove(int x, int y, int, std::uint32_t) {

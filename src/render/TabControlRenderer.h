@@ -42,6 +42,8 @@ class TabControlRenderer : public MouseListener {
     bool mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
+    // Forgets a pressed close button.
+    void mouseCaptureLost() override;
 
     virtual int addTab(const std::string& text, bool closable, void* data);
     virtual void removeTab(int index);

@@ -56,6 +56,8 @@ class Trackball : public MouseListener {
     bool mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
+    // Stops dragging without a spin.
+    void mouseCaptureLost() override { dragging_ = false; }
 
     // Releasing sooner than this after the last motion keeps the view spinning.
     static constexpr std::uint32_t kSpinReleaseMs = 25;

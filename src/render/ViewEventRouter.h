@@ -5,6 +5,7 @@
 
 namespace volumira {
 
+class GLDisplay;
 class GLInteractiveRenderer;
 class GLRenderer;
 class KeyListener;
@@ -20,7 +21,6 @@ class ViewHost {
     virtual void ungrabMouse() = 0;
     // Ask to be told when the pointer leaves the window (a no-op where that is always reported).
     virtual void armLeaveNotification() = 0;
-    virtual bool makeCurrent() = 0;
     virtual void presentFrame() = 0;
     virtual void schedulePaint() = 0;
     virtual void clientSize(int& width, int& height) const = 0;
@@ -34,12 +34,13 @@ class ViewHost {
 // The window-independent part of the GL view: turns the window's paint, size, mouse, keyboard and timer
 // events into calls on the installed renderer and listeners, and keeps the button, capture, leave and
 // timer state. The window calls one handler per event and forwards the GLDisplay capture and timer
-// operations here.
+// operations here. Every call into a renderer or listener runs with the display's context grabbed.
 class ViewEventRouter {
   public:
     static constexpr int kViewTimerId = 1000;
 
-    explicit ViewEventRouter(ViewHost& host) : host_(host) {}
+    // display is the one whose context the renderers draw in (usually the host itself).
+    ViewEventRouter(ViewHost& host, GLDisplay& display) : host_(host), display_(display) {}
 
     // Stores the renderer; a new one is initialised and resized to the client size.
     void setRenderer(GLRenderer* renderer);
@@ -62,7 +63,8 @@ class ViewEventRouter {
     void pointerLeft(std::uint32_t time);
     // Always handled.
     bool wheel(int x, int y, int modifiers, int delta, std::uint32_t time);
-    // The application lost activation: a captured mouse is given up.
+    // The window lost the mouse (application or window deactivated, focus or grab lost): a captured
+    // mouse is given up and the listener ends its drag.
     void deactivated();
     // code: a NavigationKey; other codes are not delivered.
     void keyDown(int code, int modifiers, std::uint32_t time);
@@ -84,6 +86,7 @@ class ViewEventRouter {
 
   private:
     ViewHost& host_;
+    GLDisplay& display_;
     GLRenderer* renderer_ = nullptr;
     GLInteractiveRenderer* page_ = nullptr;
     MouseListener* mouse_ = nullptr;

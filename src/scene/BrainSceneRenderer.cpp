@@ -48,7 +48,7 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
     : display_(display), model_(model), tabs_(tabs), atlas_(atlas), preferences_(preferences),
       dims_{atlas.dimension100(0), atlas.dimension100(1), atlas.dimension100(2)}, camera_(dims_),
       tables_{atlas.expressionColourMap(), atlas.jetColourMap()},
-      planeTool_(atlas.spacing25() / atlas.spacing100()), navigator_(model) {
+      planeTool_(atlas.spacing25() / atlas.spacing100()), navigator_(model), fullScale_(atlas.isFullScaleLoaded()) {
     for (int i = 0; i < model_.geneCount(); ++i)
         addGene(i);
     clipBox_ = std::make_unique<CuttingPlaneRenderer>(model_, dims_);
@@ -57,7 +57,8 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
     frameRateBox_ = display_.createTextBox(40, 1, false, GLDisplay::kAlignLeft);
     panTool_.setOwner(this);
     planeTool_.setOwner(this);
-    planeTool_.setAnnotation(&atlas_.annotation25(), &atlas_.ontology());
+    // Without the fine volumes the scene shows surfaces and genes; sections come once they are loaded.
+    if (fullScale_) planeTool_.setAnnotation(&atlas_.annotation25(), &atlas_.ontology());
     trackball_.setOwner(this);
     trackball_.setOrientation(model_.rotation());
     model_.addListener(this);
@@ -69,6 +70,15 @@ BrainSceneRenderer::~BrainSceneRenderer() {
     navigator_.stop();
     model_.removeListener(this);
     preferences_.removeListener(this);
+    // Buffers, display lists and textures go in the context they were made in.
+    const GLDisplay::ContextGrab grab(display_);
+    expression_.clear();
+    thresholdControls_.clear();
+    sections_.reset();
+    meshes_.reset();
+    clipBox_.reset();
+    infoBox_.reset();
+    frameRateBox_.reset();
 }
 
 // ---- GL state and frame ----
@@ -91,7 +101,7 @@ void BrainSceneRenderer::initialize() {
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     // Display lists and textures need a current context, which the host guarantees from here on.
-    if (!sections_) sections_ = std::make_unique<MPRRenderer>(model_, SectionVolumes::ofAtlas(atlas_));
+    makeSections();
     if (!meshes_) {
         const Ontology& ontology = atlas_.ontology();
         meshes_ = std::make_unique<BrainMeshSet>(ontology, ontology.root(), atlas_.dataDir() + "Mesh25/");
@@ -125,7 +135,19 @@ void BrainSceneRenderer::setLightPositions() {
     glLightfv(GL_LIGHT1, GL_POSITION, light1);
 }
 
+void BrainSceneRenderer::makeSections() {
+    if (!sections_ && fullScale_) sections_ = std::make_unique<MPRRenderer>(model_, SectionVolumes::ofAtlas(atlas_));
+}
+
+void BrainSceneRenderer::fullScaleLoaded() {
+    if (fullScale_) return;
+    fullScale_ = true;
+    planeTool_.setAnnotation(&atlas_.annotation25(), &atlas_.ontology());
+    display_.requestRedraw();
+}
+
 void BrainSceneRenderer::draw() {
+    makeSections();
     const int compass = model_.compassLocation();
     const bool fast = preferences_.fasterLowerQualityExpressorDrawing() || model_.auxiliaryFlag();
     glMatrixMode(GL_PROJECTION);
@@ -373,9 +395,17 @@ bool BrainSceneRenderer::mouseMove(int x, int y, int modifiers, std::uint32_t ti
         if (handled) display_.redrawNow();
         return handled;
     }
-    if (ExpressionThresholdControl* control = currentThresholdControl())
-        if (control->mouseMove(x, y, modifiers, time)) display_.requestRedraw();
+    // The control asks for a redraw itself when what the pointer hovers changes.
+    if (ExpressionThresholdControl* control = currentThresholdControl()) control->mouseMove(x, y, modifiers, time);
     return false;
+}
+
+void BrainSceneRenderer::mouseCaptureLost() {
+    MouseListener* target = target_;
+    target_ = nullptr;
+    targetIsTool_ = false;
+    if (target) target->mouseCaptureLost();
+    display_.requestRedraw();
 }
 
 bool BrainSceneRenderer::mouseDoubleClick(int button, int x, int y, int modifiers, std::uint32_t time) {
@@ -595,6 +625,9 @@ void BrainSceneRenderer::addGene(int index) {
 
 void BrainSceneRenderer::removeGene(int index) {
     if (index < 0 || index >= model_.geneCount()) return;
+    // Removal comes from the model, outside any view event: the gene's buffers and plot texture need
+    // the view's context.
+    const GLDisplay::ContextGrab grab(display_);
     const GeneExpression* gene = &model_.geneAt(index);
     const auto renderer = std::find_if(expression_.begin(), expression_.end(),
                                        [gene](const auto& r) { return &r->gene() == gene; });

@@ -46,7 +46,8 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     static constexpr int kAnimationIntervalMs = 40;
     static constexpr int kSelectBufferSize = 1024;
 
-    // The atlas must have its full-scale volumes loaded; everything given must outlive the renderer.
+    // Everything given must outlive the renderer. Section planes need the atlas's full-scale volumes: loaded
+    // already, or announced with fullScaleLoaded() once a loader has read them.
     BrainSceneRenderer(GLDisplay& display, BrainExpressionModel& model, TabControlRenderer& tabs,
                        ReferenceAtlas& atlas, UserPreferences& preferences);
     ~BrainSceneRenderer() override;
@@ -65,6 +66,8 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseDoubleClick(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseWheel(int x, int y, int modifiers, int delta, std::uint32_t time) override;
+    // The view lost the mouse mid-drag: the drag ends where it is, and the next press starts afresh.
+    void mouseCaptureLost() override;
     bool keyChar(char32_t character, int modifiers, std::uint32_t time) override;
     bool keySpecial(int code, int modifiers, std::uint32_t time) override;
 
@@ -77,6 +80,10 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     void pan(int dx, int dy) override;
     void rebuildExpression() override;
     BrainExpressionModel& model() override { return model_; }
+
+    // The full-scale volumes are loaded now (on the interface thread, after the loading thread ended):
+    // section planes and the plane tool can use them.
+    void fullScaleLoaded();
 
     virtual void goToBookmark(const Bookmark& bookmark, bool immediate);
     virtual void centerOn(const std::array<float, 3>& point);
@@ -96,6 +103,8 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
 
   private:
     void applyProjection();
+    // The section planes, once the context is current and the fine volumes are there.
+    void makeSections();
     void applyModelView();
     void setClipping(bool on);
     void drawExpression(int nameBase);
@@ -144,6 +153,7 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     bool controlCacheStale_ = true;
     SectionImageView* imageView_ = nullptr;
     int width_ = 1, height_ = 1;
+    bool fullScale_ = false;
 };
 
 } // namespace volumira

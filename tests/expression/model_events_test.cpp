@@ -71,3 +71,33 @@ TEST(ModelEvents, ListenerMayCallSettersFromANotification) {
                                                  ModelRecorder::of(ModelEvent::SectionMoved, 0)}));
     EXPECT_EQ(model.sectionPosition(0), 10.0f);
 }
+
+// Reset announces each clipping face, section and threshold it puts back, so that what is built from
+// them (the expressors inside the box, the section slices) is rebuilt; then the camera.
+TEST(ModelEvents, ResetViewAnnouncesWhatItPutsBack) {
+    using Events = std::vector<ModelRecorder::Event>;
+    test::TestModel model;
+    model.setClippingPlane(0, 30.0f, true, false);
+    model.setClippingPlane(2, 90.0f, false, false);
+    model.setSectionPosition(1, 12.0f, false);
+    model.setExpressorThreshold(8.0f, 20.0f, false);
+    model.setZoom(120.0f, false);
+    ModelRecorder recorder;
+    model.addListener(&recorder);
+
+    model.resetView();
+    EXPECT_EQ(recorder.events, (Events{ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 0),
+                                       ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 2),
+                                       ModelRecorder::of(ModelEvent::SectionMoved, 1),
+                                       ModelRecorder::of(ModelEvent::ThresholdChanged),
+                                       ModelRecorder::of(ModelEvent::ViewReset)}));
+    EXPECT_EQ(model.clippingPlane(0, true), 0.0f);
+    EXPECT_EQ(model.clippingPlane(2, false), 114.0f);
+    EXPECT_EQ(model.sectionPosition(1), 40.5f);
+    EXPECT_EQ(model.zoom(), 40.0f);
+
+    // Nothing left to put back: only the camera event.
+    recorder.events.clear();
+    model.resetView();
+    EXPECT_EQ(recorder.events, (Events{ModelRecorder::of(ModelEvent::ViewReset)}));
+}

@@ -219,7 +219,9 @@ TEST(ModelSetters, CameraSettersAlwaysStoreAndAnnounceWhenAsked) {
     model.levelThreshold(lo, hi);
     EXPECT_EQ(lo, 0.0f);
     EXPECT_EQ(hi, -1.0f);
-    EXPECT_EQ(recorder.events, (Events{ModelRecorder::of(ModelEvent::ViewReset)}));
+    EXPECT_EQ(recorder.events, (Events{ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 0),
+                                       ModelRecorder::of(ModelEvent::ThresholdChanged),
+                                       ModelRecorder::of(ModelEvent::ViewReset)}));
 }
 
 TEST(ModelSetters, BadAxesAndFlagsAreRejected) {

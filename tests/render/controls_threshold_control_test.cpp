@@ -82,5 +82,49 @@ TEST(ThresholdControlTest, PressesOutsideThePlotAreNotTaken) {
     EXPECT_EQ(c.ranges().minCount, 5.0f);
 }
 
+// The pointer crossing the plot asks for a redraw only where the zone under it changes: moves
+// within one zone (or outside the plot) cost nothing.
+TEST(ThresholdControlTest, HoveringRedrawsOnlyWhenTheZoneChanges) {
+    Control c;
+    struct Move {
+        int x, overlayY;
+        int redraws; // requests counted after this move
+    };
+    // The default window spans x 671..795, overlay y 21..171.
+    const Move moves[] = {
+        {100, 300, 1},  // outside the plot: the first move sets the arrow
+        {120, 310, 1},  // still outside
+        {700, 100, 2},  // inside the window
+        {720, 110, 2},  // still inside
+        {740, 90, 2},   // still inside
+        {795, 100, 3},  // on the right edge
+        {795, 101, 3},  // still on it
+        {700, 100, 4},  // inside again
+        {500, 100, 5},  // left the plot
+        {400, 100, 5},
+    };
+    for (const Move& m : moves) {
+        EXPECT_TRUE(c.control.mouseMove(m.x, windowY(m.overlayY), 0, 0));
+        EXPECT_EQ(c.display.redrawRequests, m.redraws) << m.x << "," << m.overlayY;
+    }
+    EXPECT_EQ(c.display.redrawsNow, 0);
+}
+
+// A drag cut short by the loss of the mouse keeps the thresholds of its last step and ends: the model
+// leaves its interactive mode and the next press starts a new drag.
+TEST(ThresholdControlTest, LosingTheMouseEndsTheDrag) {
+    Control c;
+    ASSERT_TRUE(c.control.mouseDown(0, 795, windowY(21), 0, 0));
+    c.control.mouseMove(760, windowY(60), 0, 0);
+    const ThresholdRanges dragged = c.ranges();
+    c.control.mouseCaptureLost();
+    EXPECT_FALSE(c.control.isDragging());
+    EXPECT_FALSE(c.model.auxiliaryFlag());
+    EXPECT_EQ(c.ranges().maxCount, dragged.maxCount);
+    EXPECT_EQ(c.ranges().minLevel, dragged.minLevel);
+    c.control.mouseMove(700, windowY(300), 0, 0);
+    EXPECT_EQ(c.ranges().maxCount, dragged.maxCount); // hovering, not dragging
+}
+
 } // namespace
 } // namespace volumira

@@ -1,0 +1,250 @@
+// The real GL view with the 3D scene of the sample atlas under a private X server, driven with real Qt
+// events after ordinary paints, the way a user meets it. An ordinary paint leaves the toolkit's
+// compositing context current, so each case checks that the view's own context is made current for
+// input and for the deletion of GL objects.
+
+// Declares the buffer functions the link seam below replaces; must precede every GL header.
+#define GL_GLEXT_PROTOTYPES 1
+
+#include "app/CGLView.h"
+#include "app/Prompt.h"
+#include "atlas/Ontology.h"
+#include "expression/BrainExpressionModel.h"
+#include "expression/GeneExpression.h"
+#include "expression/XprTestFiles.h"
+#include "preferences/MemorySettingsStore.h"
+#include "preferences/UserPreferences.h"
+#include "render/GL.h"
+#include "render/TabControlRenderer.h"
+#include "render_qt/QtGLTextBox.h"
+#include "scene/BrainSceneRenderer.h"
+#include "scene/SampleAtlasFixture.h"
+
+#include <QApplication>
+#include <QOpenGLContext>
+#include <QSignalSpy>
+#include <QTest>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Every deletion of buffers and textures the program's own code makes: the names and the context
+// current at the call. The program calls these GL entry points directly, so the definitions here
+// take the calls and pass them on to the GL library.
+struct Deletion {
+    QOpenGLContext* context;
+    std::vector<GLuint> names;
+};
+std::vector<Deletion> bufferDeletions, textureDeletions;
+
+template <typename Function> Function nextDefinition(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" void glDeleteBuffers(GLsizei n, const GLuint* names) {
+    bufferDeletions.push_back({QOpenGLContext::currentContext(), std::vector<GLuint>(names, names + n)});
+    static const auto next = nextDefinition<void (*)(GLsizei, const GLuint*)>("glDeleteBuffers");
+    next(n, names);
+}
+
+extern "C" void glDeleteTextures(GLsizei n, const GLuint* names) {
+    textureDeletions.push_back({QOpenGLContext::currentContext(), std::vector<GLuint>(names, names + n)});
+    static const auto next = nextDefinition<void (*)(GLsizei, const GLuint*)>("glDeleteTextures");
+    next(n, names);
+}
+
+namespace volumira {
+namespace {
+
+class SilentPrompt : public Prompt {
+  public:
+    bool askWarning(const std::string&) override { return true; }
+    bool askQuestion(const std::string&) override { return true; }
+    void inform(const std::string&) override {}
+    void error(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+// A gene of the sample atlas with a block of strongly expressing cells around the middle of the brain.
+std::unique_ptr<GeneExpression> middleGene(const ReferenceAtlas& atlas) {
+    std::vector<std::int32_t> ids;
+    for (int x = 60; x < 72; x += 2)
+        for (int y = 30; y < 42; y += 2)
+            for (int z = 50; z < 62; z += 2)
+                ids.push_back(test::gridIdOf(x, y, z));
+    test::Bytes payload;
+    for (int i = 0; i < GeneExpression::kHeaderSize; ++i)
+        payload.i32(i == GeneExpression::kHeaderCellCount ? static_cast<std::int32_t>(ids.size()) : 0);
+    payload.str("Middle gene").str("Mid1").str("").str("").str("");
+    for (const std::int32_t id : ids)
+        payload.raw(test::currentRecord(id, 40.0f, 1.0f, 120.0f, 1, 0, 0, 12));
+    MemoryStream stream = test::streamOf(test::Bytes{}
+                                             .u32(GeneExpression::kMagic)
+                                             .i32(GeneExpression::kFormatCurrent)
+                                             .raw(test::compressedBlock(payload.data))
+                                             .data);
+    return std::make_unique<GeneExpression>(stream, ExpressionAtlas(atlas));
+}
+
+class GLViewTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        CGLView::configureSurfaceFormat(formatPreferences());
+        static int argc = 1;
+        static char name[] = "gl_view_tests";
+        static char* argv[] = {name, nullptr};
+        static QApplication application(argc, argv);
+    }
+    static UserPreferences& formatPreferences() {
+        static MemorySettingsStore store;
+        static UserPreferences preferences(store, PreferencesEnvironment::ofProcess());
+        return preferences;
+    }
+
+    void SetUp() override {
+        model.showSearchableStructures(atlas.ontology());
+        view = std::make_unique<CGLView>(preferences, prompt);
+        view->setTextBoxFactory(createQtTextBox);
+        tabs = std::make_unique<TabControlRenderer>(*view, nullptr);
+        scene = std::make_unique<BrainSceneRenderer>(*view, model, *tabs, atlas, preferences);
+        tabs->addTab("Detail View", false, static_cast<GLInteractiveRenderer*>(scene.get()));
+        view->installPage(scene.get());
+        view->resize(800, 600);
+    }
+
+    void TearDown() override {
+        view->installPage(nullptr);
+        scene.reset();
+        tabs.reset();
+        view.reset();
+        EXPECT_TRUE(prompt.errors.empty());
+    }
+
+    // Shows the view, or draws the model's change, and waits for the frame to reach the window: an
+    // ordinary paint, after which the toolkit's own context is current.
+    void paintAndWait() {
+        QSignalSpy swapped(view.get(), &QOpenGLWidget::frameSwapped);
+        if (!view->isVisible()) {
+            view->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        } else {
+            view->update();
+        }
+        ASSERT_TRUE(swapped.count() > 0 || swapped.wait(10000));
+        QCoreApplication::processEvents();
+    }
+
+    QPoint centre() const { return QPoint(view->width() / 2, view->height() / 2); }
+
+    ReferenceAtlas& atlas = test::SampleAtlasFixture::atlas();
+    MemorySettingsStore store;
+    UserPreferences preferences{store, PreferencesEnvironment::ofProcess()};
+    SilentPrompt prompt;
+    BrainExpressionModel model{preferences};
+    std::unique_ptr<CGLView> view;
+    std::unique_ptr<TabControlRenderer> tabs;
+    std::unique_ptr<BrainSceneRenderer> scene;
+};
+
+TEST_F(GLViewTest, ARightClickAfterAPaintSelectsTheStructureUnderThePointer) {
+    paintAndWait();
+    ASSERT_NE(QOpenGLContext::currentContext(), view->context());
+    QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, centre());
+    ASSERT_NE(model.highlightedStructure(), nullptr);
+    EXPECT_NE(model.highlightedStructure()->parent, nullptr); // a region, not the whole brain
+    EXPECT_FALSE(scene->selectionText().empty());
+}
+
+TEST_F(GLViewTest, DraggingAShownSectionMovesIt) {
+    // Turned 45 degrees about the vertical axis, the coronal section faces the viewer obliquely, its
+    // middle under the view's centre; a sideways drag then runs partly along its axis.
+    model.setRotation({0.0f, 0.38268343f, 0.0f, 0.92387953f}, true);
+    model.setShownStructures(StructureSet{}, true);
+    model.setDisplayFlag(0, true, true);
+    paintAndWait();
+    ASSERT_NE(QOpenGLContext::currentContext(), view->context());
+    const float before = model.sectionPosition(0);
+    const QPoint from = centre();
+    QTest::mousePress(view.get(), Qt::RightButton, Qt::NoModifier, from);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(view.get(), from + QPoint(20 * step, 0));
+    QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, from + QPoint(80, 0));
+    EXPECT_GT(std::abs(model.sectionPosition(0) - before), 2.0f);
+    EXPECT_EQ(model.highlightedStructure(), nullptr); // a drag, not a click
+}
+
+TEST_F(GLViewTest, RemovingAGeneDeletesItsBuffersAndTexturesInTheViewsContext) {
+    model.setShownStructures(StructureSet{}, true);
+    model.addGene(middleGene(atlas));
+    model.setCurrentGene(&model.geneAt(0), true);
+    model.setThresholdControlsShown(true, true);
+    paintAndWait();
+    QOpenGLContext* const compositor = QOpenGLContext::currentContext();
+    ASSERT_NE(compositor, view->context());
+
+    bufferDeletions.clear();
+    textureDeletions.clear();
+    model.removeGene(0);
+    // The guard puts back what was current.
+    EXPECT_EQ(QOpenGLContext::currentContext(), compositor);
+
+    ASSERT_FALSE(bufferDeletions.empty()) << "the gene's expressors were drawn from buffers";
+    ASSERT_FALSE(textureDeletions.empty()) << "its threshold plot was drawn from a texture";
+    std::vector<GLuint> buffers;
+    for (const auto* deletions : {&bufferDeletions, &textureDeletions})
+        for (const Deletion& d : *deletions)
+            EXPECT_EQ(d.context, view->context());
+    for (const Deletion& d : bufferDeletions)
+        buffers.insert(buffers.end(), d.names.begin(), d.names.end());
+    view->makeCurrent();
+    for (const GLuint name : buffers)
+        EXPECT_FALSE(glIsBuffer(name)) << "buffer " << name;
+    view->doneCurrent();
+    paintAndWait();
+    EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(GLViewTest, HoveringTheThresholdControlShowsItsPointerShapes) {
+    model.addGene(middleGene(atlas));
+    model.setCurrentGene(&model.geneAt(0), true);
+    model.setThresholdControlsShown(true, true);
+    paintAndWait();
+    // The middle of the plot in the lower right corner lies inside the threshold window.
+    const QPoint plotMiddle(view->width() - 75, view->height() - 1 - 100);
+    QTest::mouseMove(view.get(), plotMiddle);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->cursor().shape() == Qt::SizeAllCursor; }, 5000));
+    QTest::mouseMove(view.get(), centre());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->cursor().shape() == Qt::ArrowCursor; }, 5000));
+}
+
+TEST_F(GLViewTest, LosingTheFocusMidDragLetsTheNextClickThrough) {
+    paintAndWait();
+    QWidget other;
+    other.resize(100, 100);
+    other.move(900, 700);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    // A rotation drag starts; another window takes the focus before the button comes up there.
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, centre());
+    QTest::mouseMove(view.get(), centre() + QPoint(10, 0));
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QTest::mouseRelease(&other, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    paintAndWait();
+    QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, centre());
+    EXPECT_NE(model.highlightedStructure(), nullptr);
+}
+
+} // namespace
+} // namespace volumira
