@@ -80,6 +80,8 @@ Ontology::Ontology(const std::string& path) : slots_(std::make_unique<std::array
     read(path);
 }
 
+Ontology::Ontology() : slots_(std::make_unique<std::array<Structure, kSlotCount>>()) {}
+
 void Ontology::read(const std::string& path) {
     std::fstream in;
     std::error_code ec;

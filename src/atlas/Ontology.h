@@ -20,6 +20,8 @@ class Ontology {
 
     // Reads the file; throws std::runtime_error with the user-visible message on failure.
     explicit Ontology(const std::string& path);
+    // No structures: 256 default slots, as an empty file gives.
+    Ontology();
 
     // Structures point at each other; the slots live on the heap so that moving keeps them valid.
     Ontology(Ontology&&) noexcept = default;

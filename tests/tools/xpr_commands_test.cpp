@@ -144,7 +144,7 @@ TEST_F(XprCommandsTest, InfoPrintsTheVersion3FieldsAndConvertWritesTheCurrentFor
     EXPECT_EQ(cell["expressors"], 4);
 
     const std::string out = files.file("converted.xpr");
-    const ToolResult converted = test::runTool({"xpr", "convert", v3, out, "--data", data.path()});
+    const ToolResult converted = test::runTool({"xpr", "convert", v3, out});
     ASSERT_EQ(converted.status, 0) << converted.err;
     EXPECT_NE(converted.out.find(out), std::string::npos);
     const ToolResult again = info(out);
@@ -177,8 +177,10 @@ TEST_F(XprCommandsTest, ErrorsGoToStandardErrorWithTheProgramsMessage) {
         {{"xpr", "info", write("bad.xpr", Bytes{}.i32(2).str("S").i32(1).fill(10, 0).data), "--data",
           data.path()},
          "Error while reading file."},
-        {{"xpr", "info", v3, "--data", files.path()}, "Could not load 3D annotation image."},
-        {{"xpr", "convert", v3, files.file("no dir/out.xpr"), "--data", data.path()},
+        {{"xpr", "info", v3, "--data", files.path()},
+         "Could not load 3D annotation image. (Data directory tried: " + files.path() +
+             "/; --data DIR names another.)"},
+        {{"xpr", "convert", v3, files.file("no dir/out.xpr")},
          "File could not be opened."},
     };
     for (const Case& c : cases) {

@@ -35,7 +35,7 @@ std::string atlasDirectoryOf(const AtlasOptions& o) {
 }
 
 std::string dataDirectoryOf(const AtlasOptions& o) {
-    return o.dataDir.empty() ? dataDirectory() : asDirectory(o.dataDir);
+    return dataDirectoryOption(o.dataDir);
 }
 
 struct VolumeSummary {
@@ -277,7 +277,8 @@ void printPlate(std::ostream& out, const char* name, const std::optional<PlateLo
 }
 
 void plate(std::ostream& out, const AtlasOptions& o) {
-    ReferenceAtlas atlas(dataDirectoryOf(o), atlasDirectoryOf(o));
+    const std::string dataDir = dataDirectoryOf(o);
+    ReferenceAtlas atlas = fromDataDirectory(dataDir, [&] { return ReferenceAtlas(dataDir, atlasDirectoryOf(o)); });
     const auto [x, y, z] = o.point;
     PlateLookup coronal;
     atlas.coronalPlateAt(x, y, z, coronal.path, coronal.imageId, coronal.x, coronal.y);

@@ -21,7 +21,8 @@ struct BookmarkOptions {
 };
 
 Ontology openOntology(const BookmarkOptions& o) {
-    return Ontology((o.dataDir.empty() ? dataDirectory() : asDirectory(o.dataDir)) + "ontology.csv");
+    const std::string dataDir = dataDirectoryOption(o.dataDir);
+    return fromDataDirectory(dataDir, [&] { return Ontology(dataDir + "ontology.csv"); });
 }
 
 // The file as read, without the fallback to the default bookmarks that the viewer applies.

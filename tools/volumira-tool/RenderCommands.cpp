@@ -64,10 +64,10 @@ void render(std::ostream& out, const RenderOptions& o) {
         height > 8192)
         throw std::runtime_error("Bad size \"" + o.size + "\": give WIDTHxHEIGHT, each 16 to 8192.");
     guiApplication();
-    const std::string dataDir = o.dataDir.empty() ? dataDirectory() : asDirectory(o.dataDir);
+    const std::string dataDir = dataDirectoryOption(o.dataDir);
     const std::string atlasDir = o.atlasDir.empty() ? atlasDirectory() : asDirectory(o.atlasDir);
     ensureDirectory(atlasDir);
-    ReferenceAtlas atlas(dataDir, atlasDir);
+    ReferenceAtlas atlas = fromDataDirectory(dataDir, [&] { return ReferenceAtlas(dataDir, atlasDir); });
     if (!atlas.isUnpacked() && !atlas.unpack(nullptr, nullptr, nullptr))
         throw std::runtime_error("The reference atlas could not be unpacked.");
     atlas.loadFullScale(nullptr, nullptr, nullptr);

@@ -1,5 +1,7 @@
 #include "volumira-tool/Tool.h"
 
+#include "platform/DataLocations.h"
+
 #include <exception>
 #include <ostream>
 
@@ -8,6 +10,10 @@ namespace volumira::tool {
 std::string asDirectory(std::string path) {
     if (!path.empty() && path.back() != '/') path += '/';
     return path;
+}
+
+std::string dataDirectoryOption(const std::string& given) {
+    return given.empty() ? dataDirectory() : asDirectory(given);
 }
 
 int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {

@@ -24,9 +24,10 @@ struct XprOptions {
 // Only the coarse annotation and the ontology are used, both read from the data directory; the shared
 // directory is named because the atlas wants one, and is not written to.
 ReferenceAtlas openAtlas(const XprOptions& o) {
-    const std::string dataDir = o.dataDir.empty() ? dataDirectory() : asDirectory(o.dataDir);
+    const std::string dataDir = dataDirectoryOption(o.dataDir);
     const char* shared = std::getenv("VOLUMIRA_ATLAS_DIR");
-    return ReferenceAtlas(dataDir, shared && *shared ? asDirectory(shared) : dataDir);
+    return fromDataDirectory(dataDir,
+                             [&] { return ReferenceAtlas(dataDir, shared && *shared ? asDirectory(shared) : dataDir); });
 }
 
 nlohmann::json cellJson(const ExpressionCell& c) {
@@ -104,8 +105,10 @@ void info(std::ostream& out, const XprOptions& o) {
 }
 
 void convert(std::ostream& out, const XprOptions& o) {
-    const ReferenceAtlas atlas = openAtlas(o);
-    const GeneExpression gene(o.input, ExpressionAtlas(atlas));
+    // The current generation stores no structures, so the cells need no atlas to place them.
+    const Image3d noAnnotation;
+    const Ontology noStructures;
+    const GeneExpression gene(o.input, ExpressionAtlas(noAnnotation, noStructures));
     gene.saveExpression(o.output);
     std::size_t saved = 0;
     for (const ExpressionCell& cell : gene.cells())
@@ -134,7 +137,6 @@ void addXprCommands(CLI::App& app, std::ostream& out) {
         xpr->add_subcommand("convert", "Read any generation and write the current one");
     convertCommand->add_option("input", options->input, "Expression file to read")->required();
     convertCommand->add_option("output", options->output, "Expression file to write")->required();
-    convertCommand->add_option("--data", options->dataDir, "Data directory whose atlas places the cells");
     convertCommand->callback([&out, options] { convert(out, *options); });
 }
 
