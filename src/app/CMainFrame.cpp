@@ -1,0 +1,377 @@
+#include "app/CMainFrame.h"
+
+#include "app/CGLView.h"
+#include "app/CVolumiraView.h"
+#include "app/FileChooser.h"
+#include "app/GeneListWidget.h"
+#include "app/Prompt.h"
+#include "app/StructureTree.h"
+#include "app/ToolbarIcons.h"
+#include "atlas/ReferenceAtlas.h"
+#include "document/CVolumiraDoc.h"
+#include "document/CommandTable.h"
+#include "document/GeneListText.h"
+#include "document/SelectionCommands.h"
+#include "expression/BrainExpressionModel.h"
+#include "net/NetworkQueue.h"
+#include "scene/BrainSceneRenderer.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <stdexcept>
+
+namespace volumira {
+
+namespace {
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+// Runs f on the frame's thread: at once from there, queued from a worker.
+template <typename F> void onUiThread(QObject* target, F f) {
+    if (QThread::currentThread() == target->thread())
+        f();
+    else
+        QMetaObject::invokeMethod(target, f, Qt::QueuedConnection);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPreferences& preferences, Prompt& prompt)
+    : document_(document), atlas_(atlas), preferences_(preferences), prompt_(prompt) {
+    setObjectName("MainFrame");
+    setWindowTitle(text(document_.title()) + " - Volumira");
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setUiDispatcher(&dispatcher_);
+    ownChooser_ = std::make_unique<QtFileChooser>(this);
+    chooser_ = ownChooser_.get();
+
+    view_ = new CVolumiraView(document_, atlas_, preferences_, prompt_, this);
+    setCentralWidget(view_);
+    view_->dataView().setStatusSink([this](const std::string& message) { setStatusText(message); });
+    view_->onStateChanged = [this] { scheduleCommandUpdate(); };
+    view_->geneList().onContextMenu = [this](const QPoint& at) { showGeneMenu(at); };
+    loader_ = std::make_unique<SectionLoader>(atlas_, document_.detailModel(), static_cast<LoadProgressSink&>(*this), dispatcher_,
+                                              [this] { view_->scene().fullScaleLoaded(); });
+
+    buildActions();
+    buildMenus();
+    buildToolBars();
+    buildStatusBar();
+    connect(qApp, &QApplication::focusChanged, this, [this] { scheduleCommandUpdate(); });
+    updateCommands();
+    resize(1280, 800);
+}
+
+CMainFrame::~CMainFrame() {
+    // Transfers and the atlas load report through the dispatcher: both end before the window does.
+    NetworkQueue::instance().shutdown();
+    dispatcher_.close();
+    loader_.reset();
+    setUiDispatcher(nullptr);
+}
+
+// ---- building ----
+
+void CMainFrame::buildActions() {
+    for (const CommandSpec& spec : commandTable()) {
+        auto* action = new QAction(text(menuLabel(spec)), this);
+        action->setObjectName(QString("Command%1").arg(static_cast<int>(spec.id)));
+        action->setData(static_cast<int>(spec.id));
+        action->setStatusTip(text(statusPrompt(spec)));
+        const std::string tip = volumira::toolTip(spec);
+        action->setToolTip(text(tip.empty() ? menuLabel(spec) : tip));
+        QList<QKeySequence> keys;
+        if (const std::string key = menuShortcut(spec); !key.empty()) keys << QKeySequence(text(key));
+        if (spec.extraShortcut) keys << QKeySequence(spec.extraShortcut);
+        action->setShortcuts(keys);
+        action->setCheckable(spec.mark != CommandMark::None);
+        const QIcon icon = toolbarIcon(spec.id);
+        if (!icon.isNull()) action->setIcon(icon);
+        const CommandId id = spec.id;
+        // The mark is the rules' to set: a click only asks for the command.
+        connect(action, &QAction::triggered, this, [this, id, action] {
+            const CommandState before = commandState(id, commandContext());
+            action->setChecked(before.checked);
+            runCommand(id);
+        });
+        addAction(action);
+        actions_[spec.id] = action;
+    }
+    // Radio groups make the marks look like radio items; exclusivity is the model's.
+    for (const auto& group : {std::vector<CommandId>{CommandId::ColoursUserDefined, CommandId::ColoursAtlas,
+                                                     CommandId::ColoursExpressionLevel, CommandId::ColoursJet},
+                              std::vector<CommandId>{CommandId::ToolRotate, CommandId::ToolPan, CommandId::ToolSelect},
+                              std::vector<CommandId>{CommandId::CompassCorner, CommandId::CompassBregma,
+                                                     CommandId::CompassHide}}) {
+        auto* actionGroup = new QActionGroup(this);
+        actionGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+        for (const CommandId id : group) actionGroup->addAction(actions_.at(id));
+    }
+}
+
+void CMainFrame::buildMenus() {
+    for (const MenuSpec& spec : volumira::menuBar()) {
+        QMenu* menu = QMainWindow::menuBar()->addMenu(spec.title);
+        menu->setObjectName(spec.objectName);
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommands);
+        QMenu* target = menu;
+        for (const MenuEntry& entry : spec.entries) {
+            switch (entry.kind) {
+            case MenuEntryKind::Command: target->addAction(&action(entry.command)); break;
+            case MenuEntryKind::Separator: target->addSeparator(); break;
+            case MenuEntryKind::SubmenuStart:
+                target = menu->addMenu(entry.title);
+                target->setObjectName(QString(entry.title).remove('&') + "Menu");
+                break;
+            case MenuEntryKind::SubmenuEnd: target = menu; break;
+            case MenuEntryKind::RecentFiles:
+                recentMenu_ = menu->addMenu(entry.title);
+                recentMenu_->setObjectName("RecentFileMenu");
+                break;
+            }
+        }
+    }
+    rebuildRecentFiles();
+}
+
+void CMainFrame::buildToolBars() {
+    toolBar_ = addToolBar("Standard");
+    toolBar_->setObjectName("ToolBar");
+    toolBar_->setIconSize(QSize(16, 15));
+    for (const CommandId id : volumira::toolBar()) {
+        if (id == CommandId{0})
+            toolBar_->addSeparator();
+        else
+            toolBar_->addAction(&action(id));
+    }
+    searchBar_ = addToolBar("Search");
+    searchBar_->setObjectName("SearchBar");
+    searchBox_ = new QLineEdit;
+    searchBox_->setObjectName("SearchBox");
+    searchBox_->setMinimumWidth(220);
+    searchButton_ = new QPushButton("Search");
+    searchButton_->setObjectName("SearchButton");
+    searchBar_->addWidget(searchBox_);
+    searchBar_->addWidget(searchButton_);
+    connect(searchBox_, &QLineEdit::returnPressed, this, [this] { runCommand(CommandId::Search); });
+    connect(searchButton_, &QPushButton::clicked, this, [this] { runCommand(CommandId::Search); });
+}
+
+void CMainFrame::buildStatusBar() {
+    statusBar()->setObjectName("StatusBar");
+    statusText_ = new QLabel("Ready");
+    statusText_->setObjectName("StatusText");
+    statusBar()->addWidget(statusText_, 1);
+    progress_ = new QProgressBar;
+    progress_->setObjectName("Progress");
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(false);
+    progress_->setFixedWidth(198);
+    progress_->hide();
+    statusBar()->addPermanentWidget(progress_);
+}
+
+void CMainFrame::rebuildRecentFiles() {
+    recentMenu_->clear();
+    const auto& paths = document_.files().recentFiles().paths();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        QAction* entry = recentMenu_->addAction(QString("&%1 %2").arg((i + 1) % 10).arg(text(paths[i])));
+        entry->setStatusTip("Open this document");
+        const std::string path = paths[i];
+        connect(entry, &QAction::triggered, this, [this, path] { openGeneFile(path); });
+    }
+    recentMenu_->setEnabled(!paths.empty());
+}
+
+// ---- command state ----
+
+QAction& CMainFrame::action(CommandId id) const {
+    const auto found = actions_.find(id);
+    if (found == actions_.end()) throw std::invalid_argument("No action for command " + std::to_string(int(id)));
+    return *found->second;
+}
+
+CommandContext CMainFrame::commandContext() const {
+    CommandContext c;
+    c.model = &document_.detailModel();
+    c.detailViewShown = view_->detailViewShown();
+    c.atlasLoading = loader_ && loader_->loading();
+    c.tabCount = view_->tabs().tabCount();
+    c.selectedTab = view_->tabs().selectedIndex();
+    StructureTree* tree = view_->currentStructureTree();
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus && tree && focus == tree)
+        c.focus = FocusArea::StructureTree;
+    else if (focus && focus == &view_->geneList())
+        c.focus = FocusArea::GeneList;
+    else if (focus && focus == searchBox_)
+        c.focus = FocusArea::SearchBox;
+    c.treeHasSelection = tree && tree->selectedStructure();
+    c.geneRowCount = view_->geneList().count();
+    c.selectedGeneCount = static_cast<int>(view_->geneList().selectedRows().size());
+    c.toolbarShown = toolBar_ && !toolBar_->isHidden();
+    c.statusBarShown = !statusBar()->isHidden();
+    c.expanded = view_->expanded();
+    c.imageControlsVisible = view_->imageControlsVisible();
+    c.rememberedImageControls = view_->rememberedImageControls();
+    return c;
+}
+
+void CMainFrame::updateCommands() {
+    updatePending_ = false;
+    const CommandContext context = commandContext();
+    for (const auto& [id, action] : actions_) {
+        const CommandState state = commandState(id, context);
+        action->setEnabled(state.enabled);
+        if (action->isCheckable()) action->setChecked(state.checked);
+    }
+    searchButton_->setEnabled(action(CommandId::Search).isEnabled());
+}
+
+void CMainFrame::scheduleCommandUpdate() {
+    if (updatePending_) return;
+    updatePending_ = true;
+    QTimer::singleShot(0, this, &CMainFrame::updateCommands);
+}
+
+void CMainFrame::runCommand(CommandId id) {
+    const CommandSpec& spec = commandSpec(id);
+    if (!commandState(id, commandContext()).enabled) return;
+    try {
+        spec.run(*this);
+    } catch (const std::exception& e) {
+        prompt_.error(e.what());
+    }
+    updateCommands();
+}
+
+// ---- status line ----
+
+void CMainFrame::setStatusText(const std::string& message) {
+    onUiThread(this, [this, message] { statusText_->setText(text(message)); });
+}
+
+void CMainFrame::setProgress(int percent) {
+    onUiThread(this, [this, percent] {
+        progress_->show();
+        progress_->setValue(percent);
+        progress_->repaint();
+    });
+}
+
+void CMainFrame::hideProgress() {
+    onUiThread(this, [this] { progress_->hide(); });
+}
+
+void CMainFrame::showError(const std::string& message) {
+    prompt_.error(message);
+    updateCommands();
+}
+
+std::string CMainFrame::searchBoxText() const { return searchBox_ ? searchBox_->text().toStdString() : ""; }
+
+// ---- commands ----
+
+BrainExpressionModel& CMainFrame::detailModel() { return document_.detailModel(); }
+
+const Ontology& CMainFrame::ontology() const { return atlas_.ontology(); }
+
+bool CMainFrame::openGeneFile(const std::string& path) {
+    const std::string message = document_.files().open(path);
+    rebuildRecentFiles();
+    updateCommands();
+    if (message.empty()) return true;
+    prompt_.error(message);
+    return false;
+}
+
+void CMainFrame::openGene() {
+    if (const std::optional<std::string> path = chooser_->chooseOpenPath()) openGeneFile(*path);
+}
+
+void CMainFrame::saveGenes() {
+    const std::vector<int> rows = view_->geneList().selectedRows();
+    const std::string message = document_.files().save(rows, *chooser_);
+    if (!message.empty()) prompt_.error(message);
+}
+
+void CMainFrame::closeGenes() {
+    const std::vector<int> rows = view_->geneList().selectedRows();
+    document_.files().close(rows);
+}
+
+void CMainFrame::exitProgram() { close(); }
+
+void CMainFrame::copy() {
+    const CommandContext c = commandContext();
+    if (c.focus == FocusArea::StructureTree) {
+        StructureTree* tree = view_->currentStructureTree();
+        const QList<QTreeWidgetItem*> items = tree->selectedItems();
+        if (!items.isEmpty()) QApplication::clipboard()->setText(items.first()->text(0));
+    } else if (c.focus == FocusArea::GeneList) {
+        std::vector<const GeneExpression*> genes;
+        BrainExpressionModel& model = document_.detailModel();
+        for (const int row : view_->geneList().selectedRows())
+            if (row < model.geneCount()) genes.push_back(&model.geneAt(row));
+        QApplication::clipboard()->setText(text(geneListCopyText(genes)));
+    }
+}
+
+void CMainFrame::copyImage() { view_->dataView().copyImageToClipboard(); }
+
+void CMainFrame::selectAllGenes() { view_->geneList().selectAll(); }
+
+void CMainFrame::toggleSection(int axis) {
+    loader_->toggleSection(axis);
+    updateCommands();
+}
+
+void CMainFrame::showEnclosingStructure() { volumira::showEnclosingStructure(document_.detailModel()); }
+
+void CMainFrame::centerOnSelection() {
+    if (const auto centre = selectionCentre(document_.detailModel())) view_->scene().centerOn(*centre);
+}
+
+void CMainFrame::toggleImageControls() { view_->toggleImageControls(); }
+
+void CMainFrame::toggleExpandedView() { view_->toggleExpandedView(); }
+
+void CMainFrame::setToolMode(int mode) {
+    document_.detailModel().setToolMode(mode);
+    view_->dataView().requestRedraw();
+}
+
+void CMainFrame::toggleToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
+
+void CMainFrame::toggleStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
+
+void CMainFrame::showGeneMenu(const QPoint& globalPosition) {
+    view_->geneList().setFocus(Qt::MouseFocusReason);
+    updateCommands();
+    QMenu menu(this);
+    menu.setObjectName("GeneMenu");
+    const auto entry = [&](const char* label, CommandId id) {
+        QAction* item = menu.addAction(label);
+        item->setEnabled(action(id).isEnabled());
+        connect(item, &QAction::triggered, this, [this, id] { runCommand(id); });
+    };
+    entry("&Get Info", CommandId::GetInfo);
+    entry("&Copy Info", CommandId::Copy);
+    entry("&Find Similar", CommandId::FindSimilar);
+    menu.addSeparator();
+    entry("C&lose", CommandId::CloseGene);
+    entry("&Save...", CommandId::SaveGene);
+    menu.exec(globalPosition);
+}
+
+} // namespace volumira

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "app/QtUiDispatcher.h"
+#include "document/CommandContext.h"
+#include "document/CommandId.h"
+#include "document/CommandTarget.h"
+#include "document/SectionLoader.h"
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolBar;
+
+namespace volumira {
+
+class CVolumiraDoc;
+class CVolumiraView;
+class FileChooser;
+class Prompt;
+class ReferenceAtlas;
+class UserPreferences;
+
+// The program's main window: menus, tool bar, search bar, status bar with its progress bar, and the one
+// view. It turns the command table into actions, keeps their enable and check marks current, and carries
+// out the commands on the document and the view.
+class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgressSink {
+  public:
+    static constexpr int kMinimumWidth = 1000, kMinimumHeight = 640;
+
+    // Everything given must outlive the frame. The frame installs its UI dispatcher for the network and
+    // shuts the network queue down when it goes.
+    CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPreferences& preferences, Prompt& prompt);
+    ~CMainFrame() override;
+
+    CVolumiraView& view() { return *view_; }
+    QAction& action(CommandId id) const;
+    QLineEdit& searchBox() { return *searchBox_; }
+    QToolBar& toolBar() { return *toolBar_; }
+    QProgressBar& progressBar() { return *progress_; }
+    QLabel& statusText() { return *statusText_; }
+    QMenu& recentFilesMenu() { return *recentMenu_; }
+    SectionLoader& sectionLoader() { return *loader_; }
+    // Replaces the platform's file dialogs (tests).
+    void setFileChooser(FileChooser* chooser) { chooser_ = chooser; }
+
+    // Opens a gene file as Open Gene does; false (after telling the user) when it could not be read.
+    bool openGeneFile(const std::string& path);
+    std::string searchBoxText() const;
+    // Safe from any thread.
+    void setStatusText(const std::string& text) override;
+    void setProgress(int percent) override;
+    void hideProgress() override;
+    // Sets every action's enabled state and mark from the current state of the document and view.
+    void updateCommands();
+    CommandContext commandContext() const;
+    // Runs a command as its menu entry would, when it is enabled.
+    void runCommand(CommandId id);
+
+    // CommandTarget
+    BrainExpressionModel& detailModel() override;
+    const Ontology& ontology() const override;
+    void openGene() override;
+    void saveGenes() override;
+    void closeGenes() override;
+    void exitProgram() override;
+    void copy() override;
+    void copyImage() override;
+    void selectAllGenes() override;
+    void toggleSection(int axis) override;
+    void showEnclosingStructure() override;
+    void centerOnSelection() override;
+    void toggleImageControls() override;
+    void toggleExpandedView() override;
+    void setToolMode(int mode) override;
+    void toggleToolbar() override;
+    void toggleStatusBar() override;
+
+  private:
+    void showError(const std::string& text) override;
+    void buildActions();
+    void buildMenus();
+    void buildToolBars();
+    void buildStatusBar();
+    void rebuildRecentFiles();
+    void showGeneMenu(const QPoint& globalPosition);
+    void scheduleCommandUpdate();
+
+    CVolumiraDoc& document_;
+    ReferenceAtlas& atlas_;
+    UserPreferences& preferences_;
+    Prompt& prompt_;
+    QtUiDispatcher dispatcher_;
+    CVolumiraView* view_ = nullptr;
+    std::unique_ptr<FileChooser> ownChooser_;
+    FileChooser* chooser_ = nullptr;
+    std::unique_ptr<SectionLoader> loader_;
+    std::map<CommandId, QAction*> actions_;
+    QToolBar* toolBar_ = nullptr;
+    QToolBar* searchBar_ = nullptr;
+    QLineEdit* searchBox_ = nullptr;
+    QPushButton* searchButton_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    bool updatePending_ = false;
+};
+
+} // namespace volumira

@@ -1,0 +1,245 @@
+#include "document/CommandTable.h"
+
+#include "atlas/Structure.h"
+#include "document/CommandTarget.h"
+#include "document/SelectionCommands.h"
+#include "expression/BrainExpressionModel.h"
+
+#include <array>
+#include <stdexcept>
+
+namespace volumira {
+
+namespace {
+
+using C = CommandContext;
+using T = CommandTarget;
+
+// ---- enable rules ----
+bool always(const C&) { return true; }
+bool never(const C&) { return false; }
+bool detail(const C& c) { return c.detailViewShown; }
+bool sectionsAvailable(const C& c) { return c.detailViewShown && !c.atlasLoading; }
+bool geneSelection(const C& c) { return c.selectedGeneCount > 0; }
+bool genesListed(const C& c) { return c.geneRowCount > 0; }
+bool copyAvailable(const C& c) {
+    return (c.focus == FocusArea::StructureTree && c.treeHasSelection) ||
+           (c.focus == FocusArea::GeneList && c.selectedGeneCount > 0);
+}
+bool enclosingAvailable(const C& c) { return c.detailViewShown && canShowEnclosingStructure(*c.model); }
+bool centreAvailable(const C& c) { return c.detailViewShown && selectionCentre(*c.model).has_value(); }
+
+// ---- marks ----
+bool transparent(const C& c) { return c.model->meshDisplayStyle() == 1; }
+bool coronalShown(const C& c) { return c.model->displayFlag(BrainExpressionModel::kFlagCoronalSection); }
+bool horizontalShown(const C& c) { return c.model->displayFlag(BrainExpressionModel::kFlagHorizontalSection); }
+bool sagittalShown(const C& c) { return c.model->displayFlag(BrainExpressionModel::kFlagSagittalSection); }
+bool thresholdShown(const C& c) { return c.model->thresholdControlsShown(); }
+bool clippingShown(const C& c) { return c.model->clippingPlanesShown(); }
+template <int mode> bool colourMode(const C& c) { return c.model->geneColourMode() == mode; }
+template <int mode> bool toolMode(const C& c) { return c.model->toolMode() == mode; }
+template <int location> bool compassAt(const C& c) { return c.model->compassLocation() == location; }
+bool imageControls(const C& c) { return c.detailViewShown ? c.imageControlsVisible : c.rememberedImageControls; }
+bool sidePanelShown(const C& c) { return !c.expanded; }
+bool toolbarShown(const C& c) { return c.toolbarShown; }
+bool statusBarShown(const C& c) { return c.statusBarShown; }
+
+// ---- actions on the detail model ----
+StructureSet complement(const StructureSet& set) {
+    StructureSet result;
+    for (int bit = 0; bit < StructureSet::kBitCount; ++bit)
+        result.set(bit, !set.contains(bit));
+    return result;
+}
+
+void showSearchable(T& t) { t.detailModel().showSearchableStructures(t.ontology()); }
+void hideAllStructures(T& t) { t.detailModel().setShownStructures(StructureSet(), true); }
+void toggleTransparent(T& t) {
+    BrainExpressionModel& m = t.detailModel();
+    m.setMeshDisplayStyle(m.meshDisplayStyle() == 1 ? 0 : 1, true);
+}
+void showAllExpression(T& t) { t.detailModel().setExpressionStructures(StructureSet::full(), true); }
+void hideAllExpression(T& t) { t.detailModel().setExpressionStructures(StructureSet(), true); }
+void toggleExpression(T& t) {
+    BrainExpressionModel& m = t.detailModel();
+    m.setExpressionStructures(complement(m.expressionStructures()), true);
+}
+void toggleThreshold(T& t) {
+    BrainExpressionModel& m = t.detailModel();
+    m.setThresholdControlsShown(!m.thresholdControlsShown(), true);
+}
+void toggleClipping(T& t) {
+    BrainExpressionModel& m = t.detailModel();
+    m.setClippingPlanesShown(!m.clippingPlanesShown(), true);
+}
+template <int mode> void setColourMode(T& t) { t.detailModel().setGeneColourMode(mode, true); }
+template <int mode> void setTool(T& t) { t.setToolMode(mode); }
+template <int location> void setCompass(T& t) { t.detailModel().setCompassLocation(location, true); }
+template <int axis> void section(T& t) { t.toggleSection(axis); }
+void reset(T& t) { t.detailModel().resetView(); }
+
+// ---- actions of the window ----
+void openGene(T& t) { t.openGene(); }
+void saveGenes(T& t) { t.saveGenes(); }
+void closeGenes(T& t) { t.closeGenes(); }
+void exitProgram(T& t) { t.exitProgram(); }
+void copy(T& t) { t.copy(); }
+void copyImage(T& t) { t.copyImage(); }
+void selectAll(T& t) { t.selectAllGenes(); }
+void enclosing(T& t) { t.showEnclosingStructure(); }
+void centre(T& t) { t.centerOnSelection(); }
+void imageControlsCommand(T& t) { t.toggleImageControls(); }
+void expandedView(T& t) { t.toggleExpandedView(); }
+void toggleToolbar(T& t) { t.toggleToolbar(); }
+void toggleStatusBar(T& t) { t.toggleStatusBar(); }
+
+using M = CommandMark;
+using I = CommandId;
+
+// Commands whose work arrives with the search, section-image, bookmark and start-up features are listed
+// with their texts and have no handler yet, so they stay disabled.
+const std::array kCommands = {
+    // File
+    CommandSpec{I::NewTab, "&New Tab\tCtrl+T", "Create search tab\nCreate search tab", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::OpenGene, "&Open Gene...\tCtrl+O", "Open a gene file\nOpen Gene", nullptr, M::None, always, nullptr, openGene},
+    CommandSpec{I::SaveGene, "&Save Gene...\tCtrl+S", "Save gene to a file\nSave gene to a file", nullptr, M::None, geneSelection, nullptr, saveGenes},
+    CommandSpec{I::CloseGene, "&Close Gene\tCtrl+Del", "Close gene file\nClose gene", nullptr, M::None, geneSelection, nullptr, closeGenes},
+    CommandSpec{I::CloseTab, "Close &Tab\tCtrl+W", "Close the search tab\nClose the search tab", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::AnatomicSearch, "&Anatomic Search...\tCtrl+F", "Search for genes\nSearch for genes by anatomic region", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::ImportGeneList, "&Import Gene List...", "Import list of genes\nImport list of genes", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::Exit, "E&xit", "Quit the application; prompts to save documents\nExit", nullptr, M::None, always, nullptr, exitProgram},
+    // Edit
+    CommandSpec{I::Undo, "&Undo\tCtrl+Z", "Undo the last action\nUndo", "Alt+Backspace", M::None, never, nullptr, nullptr},
+    CommandSpec{I::Cut, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut", "Shift+Del", M::None, never, nullptr, nullptr},
+    CommandSpec{I::Copy, "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard\nCopy", "Ctrl+Ins", M::None, copyAvailable, nullptr, copy},
+    CommandSpec{I::CopyImage, "Copy &Image\tCtrl+Shift+C", "Copy image to the clipboard\nCopy image", nullptr, M::None, always, nullptr, copyImage},
+    CommandSpec{I::Paste, "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste", "Shift+Ins", M::None, never, nullptr, nullptr},
+    CommandSpec{I::SelectAll, "&Select All\tCtrl+A", "Select the entire document\nSelect All", nullptr, M::None, genesListed, nullptr, selectAll},
+    // Atlas
+    CommandSpec{I::ShowSearchableStructures, "&Show Searchable Structures", "Show searchable brain structures\nShow searchable structures", nullptr, M::None, detail, nullptr, showSearchable},
+    CommandSpec{I::HideAllStructures, "&Hide All Structures", "Hide all brain structures\nHide all structures", nullptr, M::None, detail, nullptr, hideAllStructures},
+    CommandSpec{I::Transparent, "Tr&ansparent", "Draw brain structures as transparent\nTransparent brain structures", nullptr, M::Check, detail, transparent, toggleTransparent},
+    CommandSpec{I::SagittalSections, "S&agittal Sections\tF1", "Sagittal atlas sections\nSagittal atlas sections", nullptr, M::Check, sectionsAvailable, sagittalShown, section<2>},
+    CommandSpec{I::CoronalSections, "&Coronal Sections\tF2", "Coronal atlas sections\nCoronal atlas sections", nullptr, M::Check, sectionsAvailable, coronalShown, section<0>},
+    CommandSpec{I::HorizontalSections, "H&orizontal Sections\tF3", "Horizontal atlas sections\nHorizontal atlas sections", nullptr, M::Check, sectionsAvailable, horizontalShown, section<1>},
+    CommandSpec{I::ShowFullResolutionImage, "Show &Full Resolution Image\tF4", "Show full resolution atlas image\nShow full resolution atlas image", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::ShowEnclosingStructure, "Show &Enclosing Structure\tCtrl+E", "Show the enclosing structure\nShow enclosing structure", nullptr, M::None, enclosingAvailable, nullptr, enclosing},
+    // Gene
+    CommandSpec{I::ShowAllExpression, "&Show All Expression", "Show all gene expression\nShow all expression", nullptr, M::None, always, nullptr, showAllExpression},
+    CommandSpec{I::HideAllExpression, "&Hide All Expression", "Hide all gene expression\nHide all expression", nullptr, M::None, always, nullptr, hideAllExpression},
+    CommandSpec{I::ToggleExpression, "&Toggle Expression", "Toggle gene expression visibility by structure\nToggle expression visibility", nullptr, M::None, always, nullptr, toggleExpression},
+    CommandSpec{I::ThresholdControls, "T&hreshold Controls", "Show expression threshold controls\nExpression threshold controls", nullptr, M::Check, detail, thresholdShown, toggleThreshold},
+    CommandSpec{I::ColoursUserDefined, "&User Defined", "Draw expression with user-defined colors\nUser defined colors", nullptr, M::Radio, detail, colourMode<0>, setColourMode<0>},
+    CommandSpec{I::ColoursAtlas, "&Atlas", "Draw expression using atlas colors\nAtlas colors", nullptr, M::Radio, detail, colourMode<1>, setColourMode<1>},
+    CommandSpec{I::ColoursExpressionLevel, "&Expression Level", "Draw expression using an expression level heat map\nExpression level heat map", nullptr, M::Radio, detail, colourMode<2>, setColourMode<2>},
+    CommandSpec{I::ColoursJet, "&Jet", "Draw expression using the jet color map\nJet color map", nullptr, M::Radio, detail, colourMode<3>, setColourMode<3>},
+    CommandSpec{I::FindSimilar, "&Find Similar\tCtrl+Shift+F", "Find similar genes\nFind similar genes", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::GetInfo, "&Get Info", "Show gene information in web browser\nGene information", nullptr, M::None, never, nullptr, nullptr},
+    // View
+    CommandSpec{I::Reset, "&Reset\tCtrl+R", "Reset the view\nReset view", nullptr, M::None, detail, nullptr, reset},
+    CommandSpec{I::CenterOnSelection, "&Center on Selection\tCtrl+Space", "Center the view on the selection\nCenter view on selection", nullptr, M::None, centreAvailable, nullptr, centre},
+    CommandSpec{I::ImageControls, "&Image Controls", "Show or hide image view controls\nImage view controls", nullptr, M::Check, detail, imageControls, imageControlsCommand},
+    CommandSpec{I::ExpandedView, "&Expanded View", "Toggle ontology and gene list\nToggle ontology and gene list", nullptr, M::Check, always, sidePanelShown, expandedView},
+    CommandSpec{I::ClippingPlanes, "Clipping &Planes\tCtrl+L", "Adjust clipping planes\nAdjust clipping planes", nullptr, M::Check, detail, clippingShown, toggleClipping},
+    CommandSpec{I::ToolRotate, "&Rotate\tCtrl+1", "View rotation tool\nView rotation tool", nullptr, M::Radio, detail, toolMode<0>, setTool<0>},
+    CommandSpec{I::ToolPan, "&Pan\tCtrl+2", "View panning tool\nView panning tool", nullptr, M::Radio, detail, toolMode<1>, setTool<1>},
+    CommandSpec{I::ToolSelect, "&Select\tCtrl+3", "Selection tool\nSelection tool", nullptr, M::Radio, detail, toolMode<2>, setTool<2>},
+    CommandSpec{I::CompassCorner, "Show in &Corner", "Show compass in corner\nCompass in corner", nullptr, M::Radio, detail, compassAt<0>, setCompass<0>},
+    CommandSpec{I::CompassBregma, "Show at &Bregma", "Show compass at bregma\nCompass at bregma", nullptr, M::Radio, detail, compassAt<1>, setCompass<1>},
+    CommandSpec{I::CompassHide, "&Hide", "Hide compass\nHide compass", nullptr, M::Radio, detail, compassAt<2>, setCompass<2>},
+    CommandSpec{I::Toolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", nullptr, M::Check, always, toolbarShown, toggleToolbar},
+    CommandSpec{I::StatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", nullptr, M::Check, always, statusBarShown, toggleStatusBar},
+    CommandSpec{I::Options, "O&ptions...", "Adjust user preferences\nOptions", nullptr, M::None, never, nullptr, nullptr},
+    // Bookmarks
+    CommandSpec{I::NewBookmark, "&New Bookmark\tCtrl+D", "Create a bookmark\nNew bookmark", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::NewGroup, "New &Group", "Create a bookmark group\nNew bookmark group", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::MarkForSnapback, "&Mark for Snapback\tCtrl+M", "Mark the view to go back to\nMark for snapback", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::GoBack, "&Go Back\tCtrl+G", "Go back to the marked view\nGo back", nullptr, M::None, never, nullptr, nullptr},
+    // Help
+    CommandSpec{I::Tutorial, "&Tutorial", "Open the tutorial\nTutorial", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::ReleaseNotes, "&Release Notes", "Open the release notes\nRelease notes", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::BrainAtlasSite, "Tessaly &Brain Atlas", "Open the Tessaly Brain Atlas web site\nTessaly Brain Atlas", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::About, "&About Volumira...", "Display program information, version number and copyright\nAbout", nullptr, M::None, never, nullptr, nullptr},
+    // Without a menu entry
+    CommandSpec{I::Search, "Search", "Search for genes\nSearch", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::NextTab, "Next Tab\tCtrl+Tab", "", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::PreviousTab, "Previous Tab\tCtrl+Shift+Tab", "", nullptr, M::None, never, nullptr, nullptr},
+};
+
+using E = MenuEntry;
+using K = MenuEntryKind;
+constexpr E cmd(CommandId id) { return {K::Command, id, nullptr}; }
+constexpr E kSeparator{K::Separator, CommandId{0}, nullptr};
+constexpr E submenu(const char* title) { return {K::SubmenuStart, CommandId{0}, title}; }
+constexpr E kSubmenuEnd{K::SubmenuEnd, CommandId{0}, nullptr};
+
+const std::array kFileMenu = {cmd(I::NewTab), cmd(I::OpenGene), cmd(I::SaveGene), cmd(I::CloseGene), cmd(I::CloseTab),
+                              kSeparator, cmd(I::AnatomicSearch), cmd(I::ImportGeneList), kSeparator,
+                              E{K::RecentFiles, I::RecentFile, "Recent File"}, kSeparator, cmd(I::Exit)};
+const std::array kEditMenu = {cmd(I::Undo), kSeparator, cmd(I::Cut), cmd(I::Copy), cmd(I::CopyImage), cmd(I::Paste),
+                              kSeparator, cmd(I::SelectAll)};
+const std::array kAtlasMenu = {cmd(I::ShowSearchableStructures), cmd(I::HideAllStructures), cmd(I::Transparent),
+                               kSeparator, cmd(I::SagittalSections), cmd(I::CoronalSections),
+                               cmd(I::HorizontalSections), kSeparator, cmd(I::ShowFullResolutionImage),
+                               cmd(I::ShowEnclosingStructure)};
+const std::array kGeneMenu = {cmd(I::ShowAllExpression), cmd(I::HideAllExpression), cmd(I::ToggleExpression),
+                              kSeparator, cmd(I::ThresholdControls), submenu("&Colors"),
+                              cmd(I::ColoursUserDefined), cmd(I::ColoursAtlas), cmd(I::ColoursExpressionLevel),
+                              cmd(I::ColoursJet), kSubmenuEnd, kSeparator, cmd(I::FindSimilar), cmd(I::GetInfo)};
+const std::array kViewMenu = {cmd(I::Reset), cmd(I::CenterOnSelection), kSeparator, cmd(I::ImageControls),
+                              cmd(I::ExpandedView), cmd(I::ClippingPlanes), kSeparator, submenu("&Tool"),
+                              cmd(I::ToolRotate), cmd(I::ToolPan), cmd(I::ToolSelect), kSubmenuEnd,
+                              submenu("&Compass"), cmd(I::CompassCorner), cmd(I::CompassBregma),
+                              cmd(I::CompassHide), kSubmenuEnd, kSeparator, cmd(I::Toolbar), cmd(I::StatusBar),
+                              kSeparator, cmd(I::Options)};
+const std::array kBookmarksMenu = {cmd(I::NewBookmark), cmd(I::NewGroup), kSeparator, cmd(I::MarkForSnapback),
+                                   cmd(I::GoBack)};
+const std::array kHelpMenu = {cmd(I::Tutorial), cmd(I::ReleaseNotes), cmd(I::BrainAtlasSite), kSeparator,
+                              cmd(I::About)};
+
+const std::array kMenus = {
+    MenuSpec{"&File", "FileMenu", kFileMenu},       MenuSpec{"&Edit", "EditMenu", kEditMenu},
+    MenuSpec{"&Atlas", "AtlasMenu", kAtlasMenu},    MenuSpec{"&Gene", "GeneMenu", kGeneMenu},
+    MenuSpec{"&View", "ViewMenu", kViewMenu},       MenuSpec{"&Bookmarks", "BookmarksMenu", kBookmarksMenu},
+    MenuSpec{"&Help", "HelpMenu", kHelpMenu},
+};
+
+const std::array kToolBar = {I::OpenGene,         I::CloseGene,       I::AnatomicSearch,     CommandId{0},
+                             I::ToolRotate,       I::ToolPan,         I::ToolSelect,         CommandId{0},
+                             I::SagittalSections, I::CoronalSections, I::HorizontalSections, CommandId{0},
+                             I::CenterOnSelection, CommandId{0},      I::ClippingPlanes,     I::ExpandedView};
+
+std::string part(const char* text, char separator, bool before) {
+    const std::string s = text ? text : "";
+    const std::size_t at = s.find(separator);
+    if (at == std::string::npos) return before ? s : "";
+    return before ? s.substr(0, at) : s.substr(at + 1);
+}
+
+} // namespace
+
+std::span<const CommandSpec> commandTable() { return kCommands; }
+
+const CommandSpec& commandSpec(CommandId id) {
+    for (const CommandSpec& spec : kCommands)
+        if (spec.id == id) return spec;
+    throw std::invalid_argument("Unknown command " + std::to_string(static_cast<int>(id)));
+}
+
+CommandState commandState(CommandId id, const CommandContext& context) {
+    const CommandSpec& spec = commandSpec(id);
+    CommandState state;
+    state.enabled = spec.run && spec.enabled(context);
+    state.checked = spec.checked && spec.checked(context);
+    return state;
+}
+
+std::string menuLabel(const CommandSpec& spec) { return part(spec.menuText, '\t', true); }
+std::string menuShortcut(const CommandSpec& spec) { return part(spec.menuText, '\t', false); }
+std::string statusPrompt(const CommandSpec& spec) { return part(spec.prompt, '\n', true); }
+std::string toolTip(const CommandSpec& spec) { return part(spec.prompt, '\n', false); }
+
+std::span<const MenuSpec> menuBar() { return kMenus; }
+std::span<const CommandId> toolBar() { return kToolBar; }
+
+} // namespace volumira

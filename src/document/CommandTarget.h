@@ -1,0 +1,34 @@
+#pragma once
+
+namespace volumira {
+
+class BrainExpressionModel;
+class Ontology;
+
+// What the commands act on: the document's detail model and the operations the window provides.
+// The command table calls these; the window implements them.
+class CommandTarget {
+  public:
+    virtual ~CommandTarget() = default;
+    virtual BrainExpressionModel& detailModel() = 0;
+    virtual const Ontology& ontology() const = 0;
+    virtual void openGene() = 0;
+    virtual void saveGenes() = 0;
+    virtual void closeGenes() = 0;
+    virtual void exitProgram() = 0;
+    virtual void copy() = 0;
+    virtual void copyImage() = 0;
+    virtual void selectAllGenes() = 0;
+    // axis: 0 coronal, 1 horizontal, 2 sagittal.
+    virtual void toggleSection(int axis) = 0;
+    virtual void showEnclosingStructure() = 0;
+    virtual void centerOnSelection() = 0;
+    virtual void toggleImageControls() = 0;
+    virtual void toggleExpandedView() = 0;
+    // Changes the tool without a model event, then redraws.
+    virtual void setToolMode(int mode) = 0;
+    virtual void toggleToolbar() = 0;
+    virtual void toggleStatusBar() = 0;
+};
+
+} // namespace volumira

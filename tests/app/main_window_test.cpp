@@ -1,0 +1,612 @@
+#include "app/CGLView.h"
+#include "app/CMainFrame.h"
+#include "app/CVolumiraView.h"
+#include "app/FileChooser.h"
+#include "app/GeneListWidget.h"
+#include "app/Prompt.h"
+#include "app/StructureTree.h"
+#include "app/ViewControls.h"
+#include "atlas/ReferenceAtlas.h"
+#include "atlas/Structure.h"
+#include "document/CVolumiraDoc.h"
+#include "document/CommandTable.h"
+#include "expression/BrainExpressionModel.h"
+#include "expression/GeneExpression.h"
+#include "preferences/MemorySettingsStore.h"
+#include "preferences/UserPreferences.h"
+#include "render/GLRenderer.h"
+#include "sample-data/SampleAtlas.h"
+#include "scene/BrainSceneRenderer.h"
+#include "search/SearchConfig.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTabBar>
+#include <QTest>
+#include <QToolBar>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace volumira {
+namespace {
+
+using I = CommandId;
+
+class RecordingPrompt : public Prompt {
+  public:
+    bool askWarning(const std::string&) override { return true; }
+    bool askQuestion(const std::string&) override { return false; }
+    void inform(const std::string&) override {}
+    void error(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+class ScriptedChooser : public FileChooser {
+  public:
+    std::optional<std::string> chooseOpenPath() override { return openPath; }
+    std::optional<std::string> chooseSavePath(const GeneExpression& gene) override {
+        offered.push_back(gene.symbol());
+        return std::nullopt;
+    }
+    std::optional<std::string> openPath;
+    std::vector<std::string> offered;
+};
+
+// A page that is not the scene, standing for a result tab.
+class BlankPage : public GLInteractiveRenderer {
+  public:
+    void initialize() override {}
+    void draw() override {}
+    void resize(int, int) override {}
+    void setActive(bool) override {}
+};
+
+// The sample atlas, written once; the process-wide atlas and search configuration read it as the program
+// does at start-up, with only the unpacking done.
+class SampleData {
+  public:
+    static SampleData& get() {
+        static SampleData data;
+        return data;
+    }
+    std::string dataDir() const { return dir_.path() + "/Data/"; }
+    std::string atlasDir() const { return dir_.path() + "/Atlas/"; }
+
+  private:
+    SampleData() {
+        sample::writeSampleAtlas(dataDir(), sample::SampleGrid::full());
+        std::filesystem::create_directories(atlasDir());
+        ::setenv("VOLUMIRA_DATA_DIR", dataDir().c_str(), 1);
+        ::setenv("VOLUMIRA_ATLAS_DIR", atlasDir().c_str(), 1);
+        ::setenv("VOLUMIRA_USER_DIR", (dir_.path() + "/User/").c_str(), 1);
+        ReferenceAtlas::instance().unpack(nullptr, nullptr, nullptr);
+        SearchConfig::instance();
+    }
+    test::TempDir dir_;
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        CGLView::configureSurfaceFormat(formatPreferences());
+        static int argc = 1;
+        static char name[] = "main_window_tests";
+        static char* argv[] = {name, nullptr};
+        static QApplication application(argc, argv);
+        SampleData::get();
+    }
+    static UserPreferences& formatPreferences() {
+        static MemorySettingsStore store;
+        static UserPreferences preferences(store, PreferencesEnvironment::ofProcess());
+        return preferences;
+    }
+
+    // A shown frame whose view is 1280 x 800, painted once.
+    std::unique_ptr<CMainFrame> makeFrame(ReferenceAtlas& atlas) {
+        auto frame = std::make_unique<CMainFrame>(document, atlas, preferences, prompt);
+        frame->setFileChooser(&chooser);
+        bool painted = false;
+        QObject::connect(&frame->view().dataView(), &QOpenGLWidget::frameSwapped, [&painted] { painted = true; });
+        frame->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        // Shortcuts reach the actions of the active window only.
+        frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        const QSize outside = frame->size() - frame->view().size();
+        frame->resize(outside + QSize(1280, 800));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return frame->view().size() == QSize(1280, 800); }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return painted; }));
+        QCoreApplication::processEvents();
+        frame->updateCommands();
+        return frame;
+    }
+    std::unique_ptr<CMainFrame> makeFrame() { return makeFrame(ReferenceAtlas::instance()); }
+
+    CommandState stateOf(CMainFrame& frame, CommandId id) {
+        frame.updateCommands();
+        const QAction& a = frame.action(id);
+        return {a.isEnabled(), a.isChecked()};
+    }
+    const Structure& structure(const char* acronym) {
+        const Structure* s = ReferenceAtlas::instance().ontology().structureByAcronym(acronym);
+        EXPECT_NE(s, nullptr) << acronym;
+        return *s;
+    }
+    static QRect rowOf(StructureTree& tree, const Structure& s) {
+        QTreeWidgetItem* item = tree.itemOf(&s);
+        tree.scrollToItem(item);
+        const QRect r = tree.visualItemRect(item);
+        return QRect(0, r.top(), tree.viewport()->width(), r.height());
+    }
+    static void clickBox(StructureTree& tree, const Structure& s, bool shownBox, Qt::KeyboardModifiers modifiers = {}) {
+        const QRect row = rowOf(tree, s);
+        const QPoint at = (shownBox ? tree.shownBoxRect(row) : tree.expressionBoxRect(row)).center();
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, modifiers, at);
+    }
+    void addGene(const char* symbol, int geneId = 0, int series = 0) {
+        auto gene = std::make_unique<GeneExpression>(std::string(symbol) + " name", symbol);
+        gene->setHeaderEntry(GeneExpression::kHeaderGeneId, geneId);
+        gene->setHeaderEntry(GeneExpression::kHeaderImageSeriesId, series);
+        document.detailModel().addGene(std::move(gene));
+    }
+
+    MemorySettingsStore store;
+    UserPreferences preferences{store, PreferencesEnvironment::ofProcess()};
+    RecordingPrompt prompt;
+    ScriptedChooser chooser;
+    CVolumiraDoc document{preferences, store};
+};
+
+TEST_F(MainWindowTest, TheFrameHasItsCaptionBarsMenusAndLimits) {
+    auto frame = makeFrame();
+    EXPECT_EQ(frame->windowTitle(), "Tessaly Brain Atlas - Volumira");
+    EXPECT_EQ(frame->minimumSize(), QSize(1000, 640));
+    QStringList menus;
+    for (QAction* a : frame->menuBar()->actions()) menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Atlas", "&Gene", "&View", "&Bookmarks", "&Help"}));
+    QStringList tools;
+    for (QAction* a : frame->toolBar().actions()) tools << (a->isSeparator() ? "|" : a->toolTip());
+    EXPECT_EQ(tools, (QStringList{"Open Gene", "Close gene", "Search for genes by anatomic region", "|",
+                                  "View rotation tool", "View panning tool", "Selection tool", "|",
+                                  "Sagittal atlas sections", "Coronal atlas sections", "Horizontal atlas sections",
+                                  "|", "Center view on selection", "|", "Adjust clipping planes",
+                                  "Toggle ontology and gene list"}));
+    for (QAction* a : frame->toolBar().actions()) EXPECT_TRUE(a->isSeparator() || !a->icon().isNull());
+    EXPECT_EQ(frame->action(I::CenterOnSelection).shortcut(), QKeySequence("Ctrl+Space"));
+    EXPECT_EQ(frame->action(I::Copy).shortcuts(), (QList<QKeySequence>{QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+    EXPECT_EQ(frame->action(I::Transparent).statusTip(), "Draw brain structures as transparent");
+    EXPECT_EQ(frame->statusText().text(), "Ready");
+    EXPECT_FALSE(frame->progressBar().isVisible());
+    EXPECT_TRUE(frame->searchBox().isVisible());
+    EXPECT_EQ(frame->view().tabs().tabCount(), 1);
+}
+
+TEST_F(MainWindowTest, TheViewLaysOutItsWindowsToThePixel) {
+    auto frame = makeFrame();
+    CVolumiraView& view = frame->view();
+    frame->action(I::ImageControls).trigger();
+    ASSERT_TRUE(view.imageControlsVisible());
+    EXPECT_EQ(view.dataView().geometry(), QRect(0, 0, 905, 735));
+    EXPECT_EQ(view.zoomBar().geometry(), QRect(0, 735, 905, 25));
+    EXPECT_EQ(view.blendingBar().geometry(), QRect(0, 760, 905, 40));
+    EXPECT_EQ(view.geneList().geometry(), QRect(905, 680, 375, 120));
+    const int t = view.sideTabs().height();
+    const int d = view.header().height();
+    EXPECT_EQ(view.sideTabs().geometry(), QRect(905, 680 - t, 375, t));
+    EXPECT_EQ(view.header().geometry(), QRect(905, 0, 375, d));
+    EXPECT_EQ(view.hierarchicalTree().geometry(), QRect(905, d - 1, 375, 800 - 120 - t - (d - 1)));
+    EXPECT_TRUE(view.hierarchicalTree().isVisible());
+    EXPECT_FALSE(view.alphabeticalTree().isVisible());
+    // The zoom slider and its label sit at the right of the bar.
+    const QSlider& zoom = view.zoomBar().slider();
+    EXPECT_EQ(zoom.geometry(), QRect(905 - 205, 25 / 2 - 11, 200, 22));
+
+    // The bookmarks tab shows its tree alone, over the header's place.
+    view.sideTabs().setCurrentIndex(kBookmarksTab);
+    EXPECT_EQ(view.bookmarksTree().geometry(), QRect(905, 0, 375, 680 - t));
+    EXPECT_TRUE(view.bookmarksTree().isVisible());
+    EXPECT_FALSE(view.header().isVisible());
+    EXPECT_FALSE(view.hierarchicalTree().isVisible());
+
+    frame->action(I::ExpandedView).trigger();
+    EXPECT_EQ(view.dataView().geometry(), QRect(0, 0, 1280, 735));
+    EXPECT_EQ(view.zoomBar().geometry(), QRect(0, 735, 1280, 25));
+    for (QWidget* w : {static_cast<QWidget*>(&view.geneList()), static_cast<QWidget*>(&view.sideTabs()),
+                       static_cast<QWidget*>(&view.bookmarksTree()), static_cast<QWidget*>(&view.header())})
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_FALSE(stateOf(*frame, I::ExpandedView).checked);
+    frame->action(I::ImageControls).trigger();
+    EXPECT_EQ(view.dataView().geometry(), QRect(0, 0, 1280, 775));
+    EXPECT_FALSE(view.blendingBar().isVisible());
+}
+
+TEST_F(MainWindowTest, ViewSettingsAreReadAtTheStartAndSavedAtTheEnd) {
+    preferences.saveViewSettings({kAlphabeticalTab, false, true});
+    {
+        auto frame = makeFrame();
+        EXPECT_EQ(frame->view().sideTab(), kAlphabeticalTab);
+        EXPECT_TRUE(frame->view().alphabeticalTree().isVisible());
+        EXPECT_TRUE(frame->view().blendingBar().isVisible());
+        frame->view().sideTabs().setCurrentIndex(kBookmarksTab);
+        frame->action(I::ExpandedView).trigger();
+    }
+    EXPECT_EQ(preferences.loadViewSettings(), (ViewSettings{kBookmarksTab, true, true}));
+}
+
+TEST_F(MainWindowTest, TreesListEveryStructureInTheirOrder) {
+    auto frame = makeFrame();
+    const Ontology& ontology = ReferenceAtlas::instance().ontology();
+    StructureTree& hierarchy = frame->view().hierarchicalTree();
+    ASSERT_EQ(hierarchy.topLevelItemCount(), 2);
+    const Structure& root = ontology.root();
+    EXPECT_EQ(hierarchy.topLevelItem(0)->text(0).toStdString(), root.name + " (" + root.acronym + ")");
+    EXPECT_EQ(hierarchy.topLevelItem(1)->text(0), "No Annotation (NA)");
+    EXPECT_TRUE(hierarchy.topLevelItem(0)->isExpanded());
+    ASSERT_EQ(hierarchy.topLevelItem(0)->childCount(), static_cast<int>(root.children.size()));
+    for (int i = 0; i < hierarchy.topLevelItem(0)->childCount(); ++i)
+        EXPECT_EQ(StructureTree::structureOf(hierarchy.topLevelItem(0)->child(i)), root.children[i]);
+    StructureTree& alphabet = frame->view().alphabeticalTree();
+    ASSERT_EQ(alphabet.topLevelItemCount(), static_cast<int>(ontology.nameOrder().size()));
+    for (int i = 0; i < alphabet.topLevelItemCount(); ++i)
+        EXPECT_EQ(StructureTree::structureOf(alphabet.topLevelItem(i)), &ontology.structureAt(ontology.nameOrder()[i]));
+    EXPECT_EQ(alphabet.topLevelItem(alphabet.topLevelItemCount() - 1)->text(0), "No Annotation (NA)");
+    QStringList columns;
+    for (int i = 0; i < 4; ++i) columns << frame->view().header().model()->headerData(i, Qt::Horizontal).toString();
+    EXPECT_EQ(columns, (QStringList{"Structure", "", "A", "G"}));
+}
+
+TEST_F(MainWindowTest, CheckBoxClicksShowAndFilterStructuresByTree) {
+    auto frame = makeFrame();
+    BrainExpressionModel& model = document.detailModel();
+    CVolumiraView& view = frame->view();
+    StructureTree& hierarchy = view.hierarchicalTree();
+    const Structure& child = *ReferenceAtlas::instance().ontology().root().children.at(0);
+    ASSERT_FALSE(child.children.empty()) << "the sample's first division has parts";
+    const Structure& part = *child.children.at(0);
+
+    // A plain "A" click toggles the structure and selects its row.
+    model.setShownStructures(StructureSet(), true);
+    clickBox(hierarchy, part, true);
+    EXPECT_TRUE(model.shownStructures().intersects(part.selfSet));
+    EXPECT_EQ(hierarchy.selectedStructure(), &part);
+    EXPECT_EQ(model.highlightedStructure(), &part);
+    // With Ctrl, its siblings come and go with it.
+    clickBox(hierarchy, part, true, Qt::ControlModifier);
+    EXPECT_FALSE(model.shownStructures().intersects(child.childSet));
+    clickBox(hierarchy, part, true, Qt::ControlModifier);
+    for (const Structure* sibling : child.children) EXPECT_TRUE(model.shownStructures().intersects(sibling->selfSet));
+
+    // "G" in the hierarchy filters the whole subtree, in the alphabetical tree the structure alone.
+    model.setExpressionStructures(StructureSet(), true);
+    clickBox(hierarchy, child, false);
+    EXPECT_EQ(model.expressionStructures(), child.subtreeSet);
+    clickBox(hierarchy, child, false);
+    EXPECT_TRUE(model.expressionStructures().empty());
+    view.sideTabs().setCurrentIndex(kAlphabeticalTab);
+    StructureTree& alphabet = view.alphabeticalTree();
+    clickBox(alphabet, child, false);
+    EXPECT_EQ(model.expressionStructures(), child.selfSet);
+    // Ctrl means nothing in the flat list: the structure alone goes.
+    clickBox(alphabet, part, true, Qt::ControlModifier);
+    EXPECT_FALSE(model.shownStructures().intersects(part.selfSet));
+    EXPECT_TRUE(model.shownStructures().intersects(child.children.at(1)->selfSet));
+
+    // Space toggles "A" of the selected row; "No Annotation" has no "A".
+    alphabet.setFocus();
+    const bool shownBefore = model.shownStructures().intersects(part.selfSet);
+    alphabet.selectStructure(&part);
+    QTest::keyClick(&alphabet, Qt::Key_Space);
+    EXPECT_NE(model.shownStructures().intersects(part.selfSet), shownBefore);
+    const StructureSet before = model.shownStructures();
+    clickBox(alphabet, ReferenceAtlas::instance().ontology().structureAt(0), true);
+    EXPECT_EQ(model.shownStructures(), before);
+
+    // Off the scene the "A" boxes do nothing.
+    BlankPage page;
+    view.switchPage(&page);
+    clickBox(alphabet, part, true);
+    EXPECT_EQ(model.shownStructures(), before);
+    view.switchPage(nullptr);
+}
+
+TEST_F(MainWindowTest, SwitchingToAResultPageHidesTheBlendingBarAndDisablesDetailCommands) {
+    auto frame = makeFrame();
+    CVolumiraView& view = frame->view();
+    frame->action(I::ImageControls).trigger();
+    EXPECT_EQ(stateOf(*frame, I::ImageControls), (CommandState{true, true}));
+    BlankPage page;
+    view.switchPage(&page);
+    EXPECT_FALSE(view.detailViewShown());
+    EXPECT_FALSE(view.blendingBar().isVisible());
+    EXPECT_FALSE(view.zoomBar().isEnabled());
+    EXPECT_EQ(stateOf(*frame, I::ImageControls), (CommandState{false, true}));
+    for (const CommandId id : {I::Reset, I::Transparent, I::CoronalSections, I::ToolPan, I::ClippingPlanes})
+        EXPECT_FALSE(stateOf(*frame, id).enabled) << static_cast<int>(id);
+    EXPECT_TRUE(stateOf(*frame, I::ShowAllExpression).enabled);
+    view.switchPage(nullptr);
+    EXPECT_TRUE(view.blendingBar().isVisible());
+    EXPECT_TRUE(stateOf(*frame, I::Reset).enabled);
+}
+
+TEST_F(MainWindowTest, MarksFollowTheModelThroughTheirActions) {
+    auto frame = makeFrame();
+    BrainExpressionModel& model = document.detailModel();
+    frame->action(I::ColoursJet).trigger();
+    EXPECT_EQ(model.geneColourMode(), 3);
+    EXPECT_EQ(stateOf(*frame, I::ColoursJet), (CommandState{true, true}));
+    EXPECT_FALSE(stateOf(*frame, I::ColoursUserDefined).checked);
+    QTest::keyClick(frame.get(), Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(model.toolMode(), 1);
+    EXPECT_TRUE(stateOf(*frame, I::ToolPan).checked);
+    frame->action(I::CompassHide).trigger();
+    EXPECT_EQ(model.compassLocation(), 2);
+    frame->action(I::Transparent).trigger();
+    EXPECT_EQ(stateOf(*frame, I::Transparent), (CommandState{true, true}));
+    frame->action(I::Transparent).trigger();
+    EXPECT_EQ(stateOf(*frame, I::Transparent), (CommandState{true, false}));
+    QTest::keyClick(frame.get(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(model.clippingPlanesShown());
+    EXPECT_TRUE(stateOf(*frame, I::ClippingPlanes).checked);
+    frame->action(I::ThresholdControls).trigger();
+    EXPECT_TRUE(model.thresholdControlsShown());
+    frame->action(I::Toolbar).trigger();
+    EXPECT_FALSE(frame->toolBar().isVisible());
+    EXPECT_FALSE(stateOf(*frame, I::Toolbar).checked);
+    frame->action(I::StatusBar).trigger();
+    EXPECT_FALSE(stateOf(*frame, I::StatusBar).checked);
+    for (const CommandId id : {I::NewTab, I::CloseTab, I::AnatomicSearch, I::ImportGeneList, I::FindSimilar,
+                               I::GetInfo, I::ShowFullResolutionImage, I::NewBookmark, I::About, I::Options})
+        EXPECT_FALSE(stateOf(*frame, id).enabled) << static_cast<int>(id);
+}
+
+TEST_F(MainWindowTest, TheGeneListFollowsTheModelAndItsSwatchAndBoxAct) {
+    auto frame = makeFrame();
+    BrainExpressionModel& model = document.detailModel();
+    GeneListWidget& list = frame->view().geneList();
+    EXPECT_FALSE(stateOf(*frame, I::SelectAll).enabled);
+    addGene("Gad1");
+    addGene("Calb1");
+    addGene("Pvalb");
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.item(2)->text(), "Pvalb");
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{2});
+    EXPECT_EQ(model.currentGene(), &model.geneAt(2));
+
+    const QRect row1 = list.visualRect(list.model()->index(1, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visibilityBoxRect(row1).center());
+    EXPECT_FALSE(model.geneAt(1).isVisible());
+    list.setColourChooser([](const QColor& initial) -> std::optional<QColor> {
+        EXPECT_TRUE(initial.isValid());
+        return QColor(255, 0, 51);
+    });
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.swatchRect(row1).center());
+    EXPECT_EQ(model.geneAt(1).colour(), (std::array<float, 3>{1.0f, 0.0f, 0.2f}));
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{2}) << "the swatch and box do not select";
+
+    // Selecting rows by hand moves the current gene; losing a row hands it to the first still selected.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, row1.center());
+    EXPECT_EQ(model.currentGene(), &model.geneAt(1));
+    const QRect row0 = list.visualRect(list.model()->index(0, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, row0.center());
+    EXPECT_EQ(model.currentGene(), &model.geneAt(0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, row0.center());
+    EXPECT_EQ(model.currentGene(), &model.geneAt(1));
+    EXPECT_TRUE(stateOf(*frame, I::SaveGene).enabled);
+    EXPECT_TRUE(stateOf(*frame, I::SelectAll).enabled);
+
+    // Close Gene removes the selected rows.
+    frame->action(I::SelectAll).trigger();
+    EXPECT_EQ(list.selectedRows(), (std::vector<int>{0, 1, 2}));
+    list.clearSelection();
+    list.item(0)->setSelected(true);
+    list.item(2)->setSelected(true);
+    frame->action(I::CloseGene).trigger();
+    ASSERT_EQ(model.geneCount(), 1);
+    EXPECT_EQ(model.geneAt(0).symbol(), "Calb1");
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(list.item(0)->text(), "Calb1");
+}
+
+TEST_F(MainWindowTest, CopyPutsTheTreeItemOrTheGeneTableOnTheClipboard) {
+    auto frame = makeFrame();
+    CVolumiraView& view = frame->view();
+    addGene("Gad1", 14415, 79556706);
+    addGene("Calb1", 12307, 71717640);
+    view.geneList().selectAll();
+    view.geneList().setFocus();
+    QCoreApplication::processEvents();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(&view.geneList(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "Symbol\tName\tEntrez ID\tImage Series ID\r\n"
+                                                 "Gad1\tGad1 name\t14415\t79556706\r\n"
+                                                 "Calb1\tCalb1 name\t12307\t71717640\r\n");
+
+    StructureTree& tree = view.hierarchicalTree();
+    const Structure& root = ReferenceAtlas::instance().ontology().root();
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, rowOf(tree, root).topLeft() + QPoint(60, 4));
+    ASSERT_EQ(tree.selectedStructure(), &root);
+    EXPECT_EQ(document.detailModel().highlightedStructure(), &root);
+    tree.setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClick(&tree, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), root.name + " (" + root.acronym + ")");
+
+    // In the search box the edit keys are the box's own.
+    frame->searchBox().setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClicks(&frame->searchBox(), "Gad");
+    QTest::keyClick(&frame->searchBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&frame->searchBox(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "Gad");
+    QTest::keyClick(&frame->searchBox(), Qt::Key_Delete);
+    EXPECT_EQ(frame->searchBox().text(), "");
+    EXPECT_EQ(document.detailModel().geneCount(), 2);
+    EXPECT_EQ(frame->searchBoxText(), "");
+}
+
+TEST_F(MainWindowTest, OpenGeneAddsTheFileAndListsItAmongTheRecentOnes) {
+    auto frame = makeFrame();
+    test::TempDir dir;
+    GeneExpression("glutamate decarboxylase 1", "Gad1").saveExpression(dir.file("Gad1.xpr"));
+    chooser.openPath = dir.file("Gad1.xpr");
+    QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(document.detailModel().geneCount(), 1);
+    EXPECT_EQ(frame->view().geneList().item(0)->text(), "Gad1");
+    ASSERT_EQ(frame->recentFilesMenu().actions().size(), 1);
+    EXPECT_TRUE(frame->recentFilesMenu().actions()[0]->text().endsWith("Gad1.xpr"));
+    EXPECT_EQ(store.readText("Recent File List", "File1", ""), dir.file("Gad1.xpr"));
+    frame->recentFilesMenu().actions()[0]->trigger();
+    EXPECT_EQ(document.detailModel().geneCount(), 1) << "the same path again does nothing";
+
+    chooser.openPath = dir.file("missing.xpr");
+    frame->action(I::OpenGene).trigger();
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_EQ(prompt.errors[0].rfind("Gene expression file " + dir.file("missing.xpr") + " could not be read.\n", 0), 0u);
+    EXPECT_EQ(document.detailModel().geneCount(), 1);
+
+    // Save offers one dialog per selected gene; the scripted cancel ends the command.
+    addGene("Calb1");
+    frame->view().geneList().selectAll();
+    frame->action(I::SaveGene).trigger();
+    EXPECT_EQ(chooser.offered, std::vector<std::string>{"Gad1"});
+}
+
+TEST_F(MainWindowTest, SlidersSetTheModelWithoutEchoingItsEvents) {
+    auto frame = makeFrame();
+    BrainExpressionModel& model = document.detailModel();
+    QSlider& zoom = frame->view().zoomBar().slider();
+    EXPECT_EQ(zoom.minimum(), 15);
+    EXPECT_EQ(zoom.maximum(), 250);
+    EXPECT_EQ(zoom.value(), static_cast<int>(model.zoom()));
+    zoom.setFocus();
+    QTest::keyClick(&zoom, Qt::Key_End);
+    EXPECT_EQ(model.zoom(), 250.0f);
+    model.setZoom(100.0f, true);
+    EXPECT_EQ(zoom.value(), 100);
+
+    // A listener that answers a zoom with another zoom does not pull the slider back while it moves.
+    struct Echo : BrainExpressionModelListener {
+        void modelChanged(std::int32_t event, BrainExpressionModel& m, std::int32_t) override {
+            if (event == static_cast<int>(ModelEvent::ZoomChanged) && m.zoom() == 120.0f) m.setZoom(60.0f, true);
+        }
+    } echo;
+    model.addListener(&echo);
+    zoom.setValue(120);
+    EXPECT_EQ(zoom.value(), 120);
+    EXPECT_EQ(model.zoom(), 60.0f);
+    model.removeListener(&echo);
+    frame->action(I::Reset).trigger();
+    EXPECT_EQ(zoom.value(), static_cast<int>(model.zoom()));
+
+    frame->action(I::ImageControls).trigger();
+    QSlider& blend = frame->view().blendingBar().slider();
+    EXPECT_EQ(blend.maximum(), 100);
+    EXPECT_EQ(blend.tickInterval(), 10);
+    blend.setValue(30);
+    EXPECT_FLOAT_EQ(model.imageAlpha(), 0.3f);
+    model.setImageAlpha(0.75f, true);
+    EXPECT_EQ(blend.value(), 75);
+}
+
+TEST_F(MainWindowTest, TheSideTabChangeSelectsTheHighlightedStructureInTheNewTree) {
+    auto frame = makeFrame();
+    CVolumiraView& view = frame->view();
+    const Structure& s = *ReferenceAtlas::instance().ontology().root().children.at(1);
+    document.detailModel().setHighlightedStructure(&s, true);
+    EXPECT_EQ(view.hierarchicalTree().selectedStructure(), &s);
+    EXPECT_EQ(view.alphabeticalTree().selectedStructure(), nullptr);
+    QTest::mouseClick(&view.sideTabs(), Qt::LeftButton, {}, view.sideTabs().tabRect(kAlphabeticalTab).center());
+    EXPECT_EQ(view.sideTab(), kAlphabeticalTab);
+    EXPECT_EQ(view.alphabeticalTree().selectedStructure(), &s);
+    EXPECT_EQ(view.currentStructureTree(), &view.alphabeticalTree());
+}
+
+TEST_F(MainWindowTest, EnclosingStructureAndCentringActOnTheHighlight) {
+    auto frame = makeFrame();
+    BrainExpressionModel& model = document.detailModel();
+    const Structure& division = *ReferenceAtlas::instance().ontology().root().children.at(0);
+    const Structure& part = *division.children.at(0);
+    StructureSet shown;
+    shown.unite(part.selfSet);
+    model.setShownStructures(shown, true);
+    EXPECT_FALSE(stateOf(*frame, I::ShowEnclosingStructure).enabled);
+    model.setHighlightedStructure(&part, true);
+    EXPECT_TRUE(stateOf(*frame, I::ShowEnclosingStructure).enabled);
+    EXPECT_TRUE(stateOf(*frame, I::CenterOnSelection).enabled);
+    const auto translation = model.translation();
+    QTest::keyClick(frame.get(), Qt::Key_Space, Qt::ControlModifier);
+    QTRY_VERIFY(!frame->view().scene().isAnimating());
+    EXPECT_NE(model.translation(), translation);
+    QTest::keyClick(frame.get(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(model.highlightedStructure(), &division);
+    EXPECT_TRUE(model.shownStructures().intersects(division.selfSet));
+    EXPECT_EQ(frame->view().hierarchicalTree().selectedStructure(), &division);
+}
+
+TEST_F(MainWindowTest, TheFirstSectionCommandLoadsTheAtlasOnAWorkerOnce) {
+    ReferenceAtlas atlas(SampleData::get().dataDir(), SampleData::get().atlasDir());
+    ASSERT_FALSE(atlas.isFullScaleLoaded());
+    auto frame = makeFrame(atlas);
+    BrainExpressionModel& model = document.detailModel();
+    QTest::keyClick(frame.get(), Qt::Key_F2);
+    ASSERT_TRUE(frame->sectionLoader().loading());
+    EXPECT_EQ(frame->statusText().text(), "Loading atlas...");
+    EXPECT_FALSE(stateOf(*frame, I::SagittalSections).enabled);
+    EXPECT_FALSE(stateOf(*frame, I::CoronalSections).enabled);
+    QTRY_VERIFY(frame->progressBar().isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->sectionLoader().loading(), 120000);
+    QTRY_COMPARE(frame->statusText().text(), QString("Ready"));
+    EXPECT_FALSE(frame->progressBar().isVisible());
+    EXPECT_TRUE(model.displayFlag(0));
+    EXPECT_EQ(stateOf(*frame, I::CoronalSections), (CommandState{true, true}));
+    EXPECT_TRUE(stateOf(*frame, I::SagittalSections).enabled);
+    EXPECT_TRUE(prompt.errors.empty());
+    // Loaded: F1 turns the sagittal plane on at once.
+    QTest::keyClick(frame.get(), Qt::Key_F1);
+    EXPECT_FALSE(frame->sectionLoader().loading());
+    EXPECT_TRUE(model.displayFlag(2));
+}
+
+TEST_F(MainWindowTest, AFailedAtlasLoadShowsItsMessageAndLeavesTheSectionsOff) {
+    // A data directory with every file but the fine annotation.
+    test::TempDir dir;
+    const std::string data = dir.path() + "/Data/", shared = dir.path() + "/Atlas/";
+    std::filesystem::create_directories(shared);
+    std::filesystem::create_directories(data);
+    for (const auto& entry : std::filesystem::directory_iterator(SampleData::get().dataDir()))
+        if (entry.path().filename() != "Annotation25")
+            std::filesystem::create_symlink(entry.path(), data + entry.path().filename().string());
+    ReferenceAtlas atlas(data, shared);
+    auto frame = makeFrame(atlas);
+    frame->action(I::HorizontalSections).trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->sectionLoader().loading(), 60000);
+    QTRY_COMPARE(prompt.errors.size(), std::size_t{1});
+    EXPECT_EQ(prompt.errors[0], "Could not load full scale 3D annotation image. Please try reinstalling Volumira.");
+    EXPECT_FALSE(document.detailModel().displayFlag(1));
+    EXPECT_EQ(frame->statusText().text(), "Ready");
+    EXPECT_TRUE(stateOf(*frame, I::HorizontalSections).enabled);
+}
+
+TEST_F(MainWindowTest, ARightClickAfterAnOrdinaryPaintSelectsTheStructureAndItsTreeItem) {
+    document.detailModel().showSearchableStructures(ReferenceAtlas::instance().ontology());
+    auto frame = makeFrame();
+    CGLView& view = frame->view().dataView();
+    const QPoint centre(view.width() / 2, view.height() / 2);
+    QTest::mouseClick(&view, Qt::RightButton, {}, centre);
+    const Structure* picked = document.detailModel().highlightedStructure();
+    ASSERT_NE(picked, nullptr);
+    EXPECT_EQ(frame->view().hierarchicalTree().selectedStructure(), picked);
+    EXPECT_TRUE(prompt.errors.empty());
+}
+
+} // namespace
+} // namespace volumira

@@ -1,0 +1,276 @@
+#include "atlas/Structure.h"
+#include "document/CommandTable.h"
+#include "document/CommandTarget.h"
+#include "expression/GeneExpression.h"
+#include "expression/TestModel.h"
+#include "expression/XprTestFiles.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace volumira {
+namespace {
+
+using I = CommandId;
+
+TEST(CommandTableTest, EveryMenuAndToolBarEntryIsACommandOfTheTableOnce) {
+    std::set<int> ids;
+    for (const CommandSpec& spec : commandTable())
+        EXPECT_TRUE(ids.insert(static_cast<int>(spec.id)).second) << static_cast<int>(spec.id) << " twice";
+    std::set<int> inMenus;
+    for (const MenuSpec& menu : menuBar()) {
+        int depth = 0;
+        for (const MenuEntry& entry : menu.entries) {
+            if (entry.kind == MenuEntryKind::SubmenuStart) ++depth;
+            if (entry.kind == MenuEntryKind::SubmenuEnd) --depth;
+            EXPECT_GE(depth, 0) << menu.title;
+            if (entry.kind != MenuEntryKind::Command) continue;
+            EXPECT_TRUE(ids.count(static_cast<int>(entry.command))) << static_cast<int>(entry.command);
+            EXPECT_TRUE(inMenus.insert(static_cast<int>(entry.command)).second);
+        }
+        EXPECT_EQ(depth, 0) << menu.title;
+    }
+    for (const CommandId id : toolBar())
+        if (id != CommandId{0}) {
+            EXPECT_TRUE(inMenus.count(static_cast<int>(id))) << static_cast<int>(id);
+        }
+    // Commands without a menu entry are the search and the tab keys.
+    for (const CommandSpec& spec : commandTable())
+        if (!inMenus.count(static_cast<int>(spec.id))) {
+            EXPECT_TRUE(spec.id == I::Search || spec.id == I::NextTab || spec.id == I::PreviousTab)
+                << static_cast<int>(spec.id);
+        }
+}
+
+TEST(CommandTableTest, TextsSplitIntoLabelShortcutPromptAndToolTip) {
+    const struct {
+        CommandId id;
+        const char *label, *shortcut, *prompt, *tip;
+    } cases[] = {
+        {I::OpenGene, "&Open Gene...", "Ctrl+O", "Open a gene file", "Open Gene"},
+        {I::CloseGene, "&Close Gene", "Ctrl+Del", "Close gene file", "Close gene"},
+        {I::CopyImage, "Copy &Image", "Ctrl+Shift+C", "Copy image to the clipboard", "Copy image"},
+        {I::SagittalSections, "S&agittal Sections", "F1", "Sagittal atlas sections", "Sagittal atlas sections"},
+        {I::CenterOnSelection, "&Center on Selection", "Ctrl+Space", "Center the view on the selection",
+         "Center view on selection"},
+        {I::ExpandedView, "&Expanded View", "", "Toggle ontology and gene list", "Toggle ontology and gene list"},
+        {I::CompassBregma, "Show at &Bregma", "", "Show compass at bregma", "Compass at bregma"},
+        {I::Exit, "E&xit", "", "Quit the application; prompts to save documents", "Exit"},
+    };
+    for (const auto& c : cases) {
+        const CommandSpec& spec = commandSpec(c.id);
+        EXPECT_EQ(menuLabel(spec), c.label);
+        EXPECT_EQ(menuShortcut(spec), c.shortcut);
+        EXPECT_EQ(statusPrompt(spec), c.prompt);
+        EXPECT_EQ(toolTip(spec), c.tip);
+    }
+    EXPECT_STREQ(commandSpec(I::Undo).extraShortcut, "Alt+Backspace");
+    EXPECT_STREQ(commandSpec(I::Copy).extraShortcut, "Ctrl+Ins");
+    EXPECT_THROW(commandSpec(CommandId{12345}), std::invalid_argument);
+}
+
+TEST(CommandTableTest, ToolBarFollowsTheDescribedOrder) {
+    const std::vector<CommandId> expected = {
+        I::OpenGene,         I::CloseGene,       I::AnatomicSearch,     CommandId{0},      I::ToolRotate, I::ToolPan,
+        I::ToolSelect,       CommandId{0},       I::SagittalSections,   I::CoronalSections, I::HorizontalSections,
+        CommandId{0},        I::CenterOnSelection, CommandId{0},       I::ClippingPlanes, I::ExpandedView};
+    EXPECT_EQ(std::vector<CommandId>(toolBar().begin(), toolBar().end()), expected);
+}
+
+class CommandRulesTest : public ::testing::Test {
+  protected:
+    CommandRulesTest() { context.model = &model; }
+    CommandState state(CommandId id) const { return commandState(id, context); }
+
+    test::SmallAtlas atlas;
+    test::TestModel model;
+    CommandContext context;
+};
+
+TEST_F(CommandRulesTest, DetailCommandsFollowTheDetailView) {
+    const CommandId detailOnly[] = {I::ShowSearchableStructures, I::HideAllStructures, I::Transparent,
+                                    I::ThresholdControls, I::ColoursJet, I::Reset, I::ClippingPlanes,
+                                    I::ToolPan, I::CompassHide, I::ImageControls, I::CoronalSections};
+    const CommandId alwaysOn[] = {I::OpenGene, I::CopyImage, I::ShowAllExpression, I::HideAllExpression,
+                                  I::ToggleExpression, I::ExpandedView, I::Toolbar, I::StatusBar, I::Exit};
+    for (const bool shown : {true, false}) {
+        context.detailViewShown = shown;
+        for (const CommandId id : detailOnly) EXPECT_EQ(state(id).enabled, shown) << static_cast<int>(id);
+        for (const CommandId id : alwaysOn) EXPECT_TRUE(state(id).enabled) << static_cast<int>(id);
+    }
+}
+
+TEST_F(CommandRulesTest, LaterCommandsAndTheEditStubsStayDisabled) {
+    for (const CommandId id : {I::NewTab, I::CloseTab, I::AnatomicSearch, I::ImportGeneList, I::FindSimilar,
+                               I::GetInfo, I::ShowFullResolutionImage, I::Search, I::Options, I::NewBookmark, I::NewGroup,
+                               I::MarkForSnapback, I::GoBack, I::Tutorial, I::About, I::Undo, I::Cut, I::Paste})
+        EXPECT_FALSE(state(id).enabled) << static_cast<int>(id);
+}
+
+TEST_F(CommandRulesTest, SectionCommandsAreOffWhileTheAtlasLoadsAndMarkTheirPlane) {
+    model.setDisplayFlag(BrainExpressionModel::kFlagHorizontalSection, true, false);
+    EXPECT_EQ(state(I::HorizontalSections), (CommandState{true, true}));
+    EXPECT_EQ(state(I::CoronalSections), (CommandState{true, false}));
+    EXPECT_EQ(state(I::SagittalSections), (CommandState{true, false}));
+    context.atlasLoading = true;
+    for (const CommandId id : {I::SagittalSections, I::CoronalSections, I::HorizontalSections})
+        EXPECT_FALSE(state(id).enabled);
+    EXPECT_TRUE(state(I::HorizontalSections).checked);
+}
+
+TEST_F(CommandRulesTest, RadioAndCheckMarksFollowTheModel) {
+    model.setGeneColourMode(2, false);
+    model.setToolMode(1);
+    model.setCompassLocation(2, false);
+    model.setMeshDisplayStyle(1, false);
+    model.setThresholdControlsShown(true, false);
+    const struct {
+        CommandId id;
+        bool checked;
+    } cases[] = {{I::ColoursUserDefined, false}, {I::ColoursExpressionLevel, true}, {I::ColoursJet, false},
+                 {I::ToolRotate, false},         {I::ToolPan, true},                {I::CompassCorner, false},
+                 {I::CompassHide, true},         {I::Transparent, true},            {I::ThresholdControls, true},
+                 {I::ClippingPlanes, false}};
+    for (const auto& c : cases) EXPECT_EQ(state(c.id).checked, c.checked) << static_cast<int>(c.id);
+}
+
+TEST_F(CommandRulesTest, WindowMarksFollowTheWindow) {
+    context.expanded = true;
+    context.toolbarShown = false;
+    context.imageControlsVisible = true;
+    context.rememberedImageControls = false;
+    EXPECT_FALSE(state(I::ExpandedView).checked) << "the mark shows the side panel";
+    EXPECT_FALSE(state(I::Toolbar).checked);
+    EXPECT_TRUE(state(I::StatusBar).checked);
+    EXPECT_EQ(state(I::ImageControls), (CommandState{true, true}));
+    // Off the scene the image controls show the state remembered when the scene was left.
+    context.detailViewShown = false;
+    context.rememberedImageControls = true;
+    context.imageControlsVisible = false;
+    EXPECT_EQ(state(I::ImageControls), (CommandState{false, true}));
+}
+
+TEST_F(CommandRulesTest, GeneListAndFocusDecideSaveCloseCopyAndSelectAll) {
+    const struct {
+        FocusArea focus;
+        bool treeSelection;
+        int rows, selected;
+        bool save, copy, selectAll;
+    } cases[] = {
+        {FocusArea::Other, false, 0, 0, false, false, false},
+        {FocusArea::Other, true, 2, 1, true, false, true},
+        {FocusArea::GeneList, false, 2, 0, false, false, true},
+        {FocusArea::GeneList, false, 2, 2, true, true, true},
+        {FocusArea::StructureTree, false, 0, 0, false, false, false},
+        {FocusArea::StructureTree, true, 1, 0, false, true, true},
+        {FocusArea::SearchBox, true, 1, 1, true, false, true},
+    };
+    for (const auto& c : cases) {
+        context.focus = c.focus;
+        context.treeHasSelection = c.treeSelection;
+        context.geneRowCount = c.rows;
+        context.selectedGeneCount = c.selected;
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.focus) << " " << c.rows << "/" << c.selected);
+        EXPECT_EQ(state(I::SaveGene).enabled, c.save);
+        EXPECT_EQ(state(I::CloseGene).enabled, c.save);
+        EXPECT_EQ(state(I::Copy).enabled, c.copy);
+        EXPECT_EQ(state(I::SelectAll).enabled, c.selectAll);
+    }
+}
+
+TEST_F(CommandRulesTest, EnclosingAndCentreNeedASelectionTheyCanUse) {
+    const Ontology& ontology = atlas.ontology();
+    const Structure& root = ontology.structureAt(1);
+    const Structure& cortex = ontology.structureAt(2);
+    EXPECT_FALSE(state(I::ShowEnclosingStructure).enabled);
+    EXPECT_FALSE(state(I::CenterOnSelection).enabled);
+
+    model.setHighlightedStructure(&root, false);
+    EXPECT_FALSE(state(I::ShowEnclosingStructure).enabled) << "the root has no parent";
+    model.setHighlightedStructure(&cortex, false);
+    EXPECT_TRUE(state(I::ShowEnclosingStructure).enabled);
+    EXPECT_FALSE(state(I::CenterOnSelection).enabled) << "the cortex is not shown";
+    StructureSet shown;
+    shown.unite(cortex.selfSet);
+    model.setShownStructures(shown, false);
+    EXPECT_TRUE(state(I::CenterOnSelection).enabled);
+    context.detailViewShown = false;
+    EXPECT_FALSE(state(I::CenterOnSelection).enabled);
+    EXPECT_FALSE(state(I::ShowEnclosingStructure).enabled);
+}
+
+// Records what the commands asked of the window.
+class RecordingTarget : public CommandTarget {
+  public:
+    RecordingTarget(BrainExpressionModel& model, const Ontology& ontology) : model_(model), ontology_(ontology) {}
+    BrainExpressionModel& detailModel() override { return model_; }
+    const Ontology& ontology() const override { return ontology_; }
+    void openGene() override { calls.push_back("open"); }
+    void saveGenes() override { calls.push_back("save"); }
+    void closeGenes() override { calls.push_back("close"); }
+    void exitProgram() override { calls.push_back("exit"); }
+    void copy() override { calls.push_back("copy"); }
+    void copyImage() override { calls.push_back("copyImage"); }
+    void selectAllGenes() override { calls.push_back("selectAll"); }
+    void toggleSection(int axis) override { calls.push_back("section" + std::to_string(axis)); }
+    void showEnclosingStructure() override { calls.push_back("enclosing"); }
+    void centerOnSelection() override { calls.push_back("centre"); }
+    void toggleImageControls() override { calls.push_back("imageControls"); }
+    void toggleExpandedView() override { calls.push_back("expanded"); }
+    void setToolMode(int mode) override { calls.push_back("tool" + std::to_string(mode)); }
+    void toggleToolbar() override { calls.push_back("toolbar"); }
+    void toggleStatusBar() override { calls.push_back("statusBar"); }
+    std::vector<std::string> calls;
+
+  private:
+    BrainExpressionModel& model_;
+    const Ontology& ontology_;
+};
+
+TEST_F(CommandRulesTest, HandlersActOnTheModelOrAskTheWindow) {
+    RecordingTarget target(model, atlas.ontology());
+    const auto run = [&](CommandId id) { commandSpec(id).run(target); };
+    const struct {
+        CommandId id;
+        const char* call;
+    } windowCases[] = {{I::SagittalSections, "section2"}, {I::CoronalSections, "section0"},
+                       {I::HorizontalSections, "section1"}, {I::ToolSelect, "tool2"}, {I::Copy, "copy"},
+                       {I::SelectAll, "selectAll"}, {I::ExpandedView, "expanded"}};
+    for (const auto& c : windowCases) {
+        run(c.id);
+        EXPECT_EQ(target.calls.back(), c.call);
+    }
+
+    run(I::Transparent);
+    EXPECT_EQ(model.meshDisplayStyle(), 1);
+    run(I::Transparent);
+    EXPECT_EQ(model.meshDisplayStyle(), 0);
+    run(I::ColoursJet);
+    EXPECT_EQ(model.geneColourMode(), 3);
+    run(I::CompassBregma);
+    EXPECT_EQ(model.compassLocation(), 1);
+    run(I::ThresholdControls);
+    EXPECT_TRUE(model.thresholdControlsShown());
+    run(I::ClippingPlanes);
+    EXPECT_TRUE(model.clippingPlanesShown());
+
+    run(I::HideAllExpression);
+    EXPECT_TRUE(model.expressionStructures().empty());
+    StructureSet some;
+    some.set(3);
+    model.setExpressionStructures(some, false);
+    run(I::ToggleExpression);
+    EXPECT_FALSE(model.expressionStructures().contains(3));
+    EXPECT_TRUE(model.expressionStructures().contains(2));
+    EXPECT_TRUE(model.expressionStructures().contains(255));
+    run(I::ShowAllExpression);
+    EXPECT_EQ(model.expressionStructures(), StructureSet::full());
+
+    run(I::HideAllStructures);
+    EXPECT_TRUE(model.shownStructures().empty());
+    run(I::ShowSearchableStructures);
+    EXPECT_EQ(model.shownStructures(), atlas.ontology().searchableStructures());
+}
+
+} // namespace
+} // namespace volumira

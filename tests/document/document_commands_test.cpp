@@ -1,0 +1,149 @@
+#include "atlas/Structure.h"
+#include "document/GeneListText.h"
+#include "document/SelectionCommands.h"
+#include "document/StructureChecks.h"
+#include "expression/ExpressionCell.h"
+#include "expression/GeneExpression.h"
+#include "expression/ModelRecorder.h"
+#include "expression/TestModel.h"
+#include "expression/XprTestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace volumira {
+namespace {
+
+// root (1) with the children CTX (2), TH (3), HY (4).
+class StructureCommandsTest : public ::testing::Test {
+  protected:
+    const Structure& at(int index) const { return atlas.ontology().structureAt(index); }
+    static StructureSet setOf(std::initializer_list<int> indices, const Ontology& ontology) {
+        StructureSet set;
+        for (const int i : indices) set.unite(ontology.structureAt(i).selfSet);
+        return set;
+    }
+    StructureSet setOf(std::initializer_list<int> indices) const { return setOf(indices, atlas.ontology()); }
+
+    test::SmallAtlas atlas;
+    test::TestModel model;
+};
+
+TEST_F(StructureCommandsTest, TheShownBoxTogglesOneStructureOrWithCtrlItsFamily) {
+    using K = StructureTreeKind;
+    const struct {
+        K tree;
+        bool control;
+        std::initializer_list<int> before;
+        int clicked;
+        std::initializer_list<int> after;
+        bool select;
+    } cases[] = {
+        {K::Alphabetical, false, {}, 3, {3}, true},
+        {K::Alphabetical, false, {3, 4}, 3, {4}, false},
+        {K::Alphabetical, true, {}, 3, {3}, true},          // Ctrl means nothing in the flat tree
+        {K::Hierarchical, false, {2}, 3, {2, 3}, true},
+        {K::Hierarchical, true, {}, 3, {2, 3, 4}, true},     // on: the structure and its siblings
+        {K::Hierarchical, true, {1, 2, 3, 4}, 2, {1}, false}, // off: the family goes, the parent stays
+        {K::Hierarchical, true, {3}, 2, {2, 3, 4}, true},    // the clicked one decides
+        {K::Hierarchical, true, {}, 1, {}, false},           // the root has no family
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "tree " << static_cast<int>(c.tree) << " ctrl " << c.control
+                                        << " clicked " << c.clicked);
+        model.setShownStructures(setOf(c.before), false);
+        EXPECT_EQ(toggleShownStructure(model, at(c.clicked), c.tree, c.control), c.select);
+        EXPECT_EQ(model.shownStructures(), setOf(c.after));
+    }
+}
+
+TEST_F(StructureCommandsTest, TheExpressionBoxFiltersTheSubtreeInTheHierarchyAndOneStructureElsewhere) {
+    using K = StructureTreeKind;
+    const struct {
+        K tree;
+        bool control;
+        std::initializer_list<int> before;
+        int clicked;
+        std::initializer_list<int> after;
+    } cases[] = {
+        {K::Hierarchical, false, {}, 1, {1, 2, 3, 4}},
+        {K::Hierarchical, false, {1, 2, 3, 4}, 1, {}},
+        {K::Alphabetical, false, {}, 1, {1}},
+        {K::Alphabetical, false, {1, 2}, 2, {1}},
+        {K::Hierarchical, true, {}, 4, {2, 3, 4}},
+        {K::Hierarchical, true, {1, 2, 3, 4}, 4, {1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "tree " << static_cast<int>(c.tree) << " clicked " << c.clicked);
+        model.setExpressionStructures(setOf(c.before), false);
+        toggleExpressionStructure(model, at(c.clicked), c.tree, c.control);
+        EXPECT_EQ(model.expressionStructures(), setOf(c.after));
+    }
+}
+
+TEST_F(StructureCommandsTest, EnclosingStructureShowsTheParentOrTheCellsStructure) {
+    // A highlighted structure: its parent is shown and highlighted.
+    model.setShownStructures(setOf({3}), false);
+    model.setHighlightedStructure(&at(3), false);
+    {
+        test::ModelRecorder recorder;
+        model.addListener(&recorder);
+        EXPECT_TRUE(showEnclosingStructure(model));
+        EXPECT_EQ(model.shownStructures(), setOf({1, 3}));
+        EXPECT_EQ(model.highlightedStructure(), &at(1));
+        // Only the highlight is announced.
+        ASSERT_EQ(recorder.events.size(), 1u);
+        EXPECT_EQ(recorder.events[0].first, static_cast<int>(ModelEvent::HighlightedStructureChanged));
+        model.removeListener(&recorder);
+    }
+    // Its parent already shown: nothing changes.
+    model.setHighlightedStructure(&at(3), false);
+    EXPECT_FALSE(showEnclosingStructure(model));
+    EXPECT_EQ(model.highlightedStructure(), &at(3));
+
+    // A selected cell wins over the highlight, and is deselected.
+    auto gene = std::make_unique<GeneExpression>("Gene", "G");
+    const GeneExpression* raw = gene.get();
+    model.addGene(std::move(gene));
+    ExpressionCell cell;
+    cell.structure = &at(4);
+    cell.x = 10;
+    cell.y = 20;
+    cell.z = 30;
+    model.selectCell(raw, &cell, false);
+    EXPECT_EQ(enclosingStructureOf(model), &at(4));
+    EXPECT_EQ(selectionCentre(model), (std::array<float, 3>{10, 20, 30}));
+    EXPECT_TRUE(showEnclosingStructure(model));
+    EXPECT_EQ(model.selectedCell(), nullptr);
+    EXPECT_EQ(model.highlightedStructure(), &at(4));
+    EXPECT_TRUE(model.shownStructures().intersects(at(4).selfSet));
+
+    // A cell outside every structure has nothing to enclose it.
+    cell.structure = &at(0);
+    model.selectCell(raw, &cell, false);
+    EXPECT_EQ(enclosingStructureOf(model), nullptr);
+    EXPECT_FALSE(showEnclosingStructure(model));
+}
+
+TEST_F(StructureCommandsTest, CentreIsTheShownHighlightedStructuresCentre) {
+    model.setHighlightedStructure(&at(2), false);
+    EXPECT_FALSE(selectionCentre(model).has_value());
+    model.setShownStructures(setOf({2}), false);
+    EXPECT_EQ(selectionCentre(model), (std::array<float, 3>{60, 20, 50}));
+    model.setHighlightedStructure(nullptr, false);
+    EXPECT_FALSE(selectionCentre(model).has_value());
+}
+
+TEST(GeneListTextTest, HeaderThenOneTabSeparatedLinePerGeneEachEndingInCrLf) {
+    GeneExpression first("glutamate decarboxylase 1", "Gad1");
+    first.setHeaderEntry(GeneExpression::kHeaderGeneId, 14415);
+    first.setHeaderEntry(GeneExpression::kHeaderImageSeriesId, 79556706);
+    GeneExpression second("Calbindin", "Calb1");
+    const GeneExpression* genes[] = {&first, nullptr, &second};
+    EXPECT_EQ(geneListCopyText(genes), "Symbol\tName\tEntrez ID\tImage Series ID\r\n"
+                                       "Gad1\tglutamate decarboxylase 1\t14415\t79556706\r\n"
+                                       "Calb1\tCalbindin\t0\t0\r\n");
+    EXPECT_EQ(geneListCopyText({}), "Symbol\tName\tEntrez ID\tImage Series ID\r\n");
+}
+
+} // namespace
+} // namespace volumira
