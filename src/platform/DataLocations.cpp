@@ -9,10 +9,6 @@
 #include <system_error>
 #include <unistd.h>
 
-#ifndef VOLUMIRA_INSTALL_DATADIR
-#define VOLUMIRA_INSTALL_DATADIR "/usr/local/share/volumira/Data"
-#endif
-
 namespace volumira {
 
 namespace {
@@ -112,7 +108,6 @@ LocationEnvironment LocationEnvironment::ofProcess() {
     std::filesystem::path current = std::filesystem::current_path(error);
     if (!error) environment.currentDirectory = current.string();
     environment.programDirectory = programDirectoryOfProcess();
-    environment.installedDataDirectory = VOLUMIRA_INSTALL_DATADIR;
     return environment;
 }
 
@@ -130,9 +125,15 @@ std::string resolveDataDirectory(const LocationEnvironment& environment) {
         throw std::runtime_error(kProgramDirectoryUnknown);
     std::string besideProgram = withTrailingSlash(*environment.programDirectory) + "Data";
     if (isDirectory(besideProgram)) return besideProgram + "/";
-    if (isDirectory(environment.installedDataDirectory))
-        return withTrailingSlash(environment.installedDataDirectory);
+    if (std::string installed = installedDataDirectory(*environment.programDirectory); isDirectory(installed))
+        return installed;
     return besideProgram + "/";
+}
+
+std::string installedDataDirectory(const std::string& programDirectory) {
+    // The program path is a resolved link target, so ".." can be folded without looking at the disk.
+    std::filesystem::path path = std::filesystem::path(withTrailingSlash(programDirectory)) / "../share/volumira/Data";
+    return withTrailingSlash(withoutTrailingSlashes(path.lexically_normal().string()));
 }
 
 std::string resolveUserDirectory(const LocationEnvironment& environment) {

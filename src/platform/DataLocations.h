@@ -32,11 +32,13 @@ struct LocationEnvironment {
     std::string currentDirectory;
     // Directory of the program file, ending in "/"; nullopt when the program path cannot be obtained.
     std::optional<std::string> programDirectory;
-    // Where an installed copy keeps its reference data.
-    std::string installedDataDirectory;
 
     static LocationEnvironment ofProcess();
 };
+
+// Where an installation keeps its reference data: "../share/volumira/Data/" from the program's directory,
+// so that an installed tree can be moved to another prefix.
+std::string installedDataDirectory(const std::string& programDirectory);
 
 // The uncached resolution behind the accessors above; the user and atlas locations create their folders.
 std::string resolveDataDirectory(const LocationEnvironment& environment);

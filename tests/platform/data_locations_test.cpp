@@ -17,8 +17,10 @@ using test::TempDir;
 using test::writeBytes;
 
 const char* const kCreateFailed = "Could not create program data directory.";
+const char* const kShared = "share/volumira/Data";
 
-// A made-up process: working directory, program directory and installed data all inside one temp dir.
+// A made-up process: working directory, program directory and installed data all inside one temp dir,
+// laid out like an installation prefix (bin/ and share/volumira/Data/).
 class LocationsTest : public ::testing::Test {
   protected:
     LocationEnvironment environment() const {
@@ -30,7 +32,6 @@ class LocationsTest : public ::testing::Test {
         };
         env.currentDirectory = dir.file("cwd");
         env.programDirectory = dir.file("bin") + "/";
-        env.installedDataDirectory = dir.file("share/Data");
         return env;
     }
     void makeDirectory(const std::string& relative) { fs::create_directories(dir.file(relative)); }
@@ -53,10 +54,11 @@ TEST_F(LocationsTest, DataDirectoryLookupOrder) {
         std::vector<std::string> existing;
         std::string expected; // relative to the temp dir
     } cases[] = {
-        {"working directory Data wins", {"cwd/Data", "bin/Data", "share/Data"}, "cwd/Data/"},
-        {"then Data beside the program", {"cwd", "bin/Data", "share/Data"}, "bin/Data/"},
-        {"then the installed data", {"cwd", "bin", "share/Data"}, "share/Data/"},
+        {"working directory Data wins", {"cwd/Data", "bin/Data", kShared}, "cwd/Data/"},
+        {"then Data beside the program", {"cwd", "bin/Data", kShared}, "bin/Data/"},
+        {"then the installed data", {"cwd", "bin", kShared}, "share/volumira/Data/"},
         {"otherwise beside the program", {"cwd", "bin"}, "bin/Data/"},
+        {"share/Data is not the installed data", {"cwd", "bin", "share/Data"}, "bin/Data/"},
     };
     for (const Case& c : cases) {
         fs::remove_all(dir.file("cwd"));
@@ -73,6 +75,39 @@ TEST_F(LocationsTest, DataDirectoryIgnoresPlainFilesNamedData) {
     makeDirectory("bin/Data");
     writeBytes(dir.file("cwd/Data"), "not a folder");
     EXPECT_EQ(resolveDataDirectory(environment()), dir.file("bin/Data/"));
+
+    fs::remove_all(dir.file("bin/Data"));
+    makeDirectory("share/volumira");
+    writeBytes(dir.file("share/volumira/Data"), "not a folder either");
+    EXPECT_EQ(resolveDataDirectory(environment()), dir.file("bin/Data/"));
+}
+
+// The installed data is found relative to the program, so a whole prefix can be moved.
+TEST_F(LocationsTest, InstalledDataFollowsTheProgramToAnyPrefix) {
+    for (const char* prefix : {"usr", "opt/volumira", "moved/again/prefix"}) {
+        const std::string root = dir.file(prefix);
+        fs::create_directories(root + "/bin");
+        fs::create_directories(root + "/share/volumira/Data");
+        LocationEnvironment env = environment();
+        env.programDirectory = root + "/bin/";
+        EXPECT_EQ(resolveDataDirectory(env), root + "/share/volumira/Data/") << prefix;
+        env.programDirectory = root + "/bin"; // without the trailing slash
+        EXPECT_EQ(resolveDataDirectory(env), root + "/share/volumira/Data/") << prefix;
+    }
+}
+
+TEST_F(LocationsTest, InstalledDataDirectoryIsTheNormalisedShareFolder) {
+    struct Case {
+        std::string programDirectory, expected;
+    } cases[] = {
+        {"/usr/bin/", "/usr/share/volumira/Data/"},
+        {"/usr/local/bin", "/usr/local/share/volumira/Data/"},
+        {"/opt/v/bin//", "/opt/v/share/volumira/Data/"},
+        {"/bin/", "/share/volumira/Data/"},
+        {"/", "/share/volumira/Data/"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(installedDataDirectory(c.programDirectory), c.expected) << c.programDirectory;
 }
 
 TEST_F(LocationsTest, DataDirectoryOverrideAndUnknownProgram) {
