@@ -3,9 +3,24 @@
 #include "preferences/UserPreferences.h"
 #include "search/SearchConfig.h"
 
+#include <cctype>
 #include <stdexcept>
 
 namespace volumira {
+
+bool isWebAddress(const std::string& url) {
+    auto startsWith = [&](const std::string& prefix) {
+        if (url.size() <= prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(url[i])) != prefix[i]) return false;
+        return true;
+    };
+    if (!startsWith("http://") && !startsWith("https://")) return false;
+    // Control characters and spaces have no place in an address and could split a command line.
+    for (const char c : url)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return false;
+    return true;
+}
 
 VersionCheckSettings VersionCheckSettings::ofProcess() {
     return {UserPreferences::instance().versionsUrl(), SearchConfig::instance().version(),
@@ -24,7 +39,7 @@ bool VersionCheck::startIfDue(const VersionCheckSettings& settings) {
     if (running() || !preferences_.isVersionCheckDue()) return false;
     updatePlaces_ = settings.updatePlaces;
     try {
-        query_ = new VersionQuery(this, settings.versionsUrl, settings.domainsVersion);
+        query_ = new VersionQuery(this, settings.versionsUrl, settings.domainsVersion, preferences_.build());
     } catch (const std::exception&) {
         query_ = nullptr;
         return false;
@@ -35,7 +50,8 @@ bool VersionCheck::startIfDue(const VersionCheckSettings& settings) {
 void VersionCheck::versionChecked(VersionQuery* query) {
     query_ = nullptr;
     if (query->newVersionAvailable() && hooks_.confirm &&
-        hooks_.confirm(query->message() + " Click OK for more information.") && hooks_.openPage)
+        hooks_.confirm(query->message() + " Click OK for more information.") && hooks_.openPage &&
+        isWebAddress(query->infoUrl()))
         hooks_.openPage(query->infoUrl());
     if (!query->domainsOutdated()) {
         preferences_.recordVersionCheck();

@@ -14,6 +14,10 @@ namespace volumira {
 
 class UserPreferences;
 
+// True for an http or https address (scheme in any case) with something after "//": the only kind of
+// information page the check hands to the desktop, which would also run programs and open local files.
+bool isWebAddress(const std::string& url);
+
 struct VersionCheckSettings {
     std::string versionsUrl;
     // The version of the search domains in use.
@@ -30,10 +34,11 @@ class VersionCheck : public VersionQueryListener, public SearchDomainUpdateListe
     struct Hooks {
         // Shows the message with OK and Cancel; true for OK. Without it nothing is shown.
         std::function<bool(const std::string& message)> confirm;
+        // Given web addresses only (isWebAddress).
         std::function<void(const std::string& url)> openPage;
     };
 
-    // The preferences must outlive the check.
+    // The preferences must outlive the check; their build number is the one compared with the server's.
     VersionCheck(UserPreferences& preferences, Hooks hooks);
     // Stops a running query or update without a report.
     ~VersionCheck() override;

@@ -13,10 +13,12 @@ namespace volumira {
 VersionQueryListener::~VersionQueryListener() = default;
 
 VersionQuery::VersionQuery(VersionQueryListener* listener)
-    : VersionQuery(listener, UserPreferences::instance().versionsUrl(), SearchConfig::instance().version()) {}
+    : VersionQuery(listener, UserPreferences::instance().versionsUrl(), SearchConfig::instance().version(),
+                   UserPreferences::instance().build()) {}
 
-VersionQuery::VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion)
-    : listener_(listener), parser_(this), domainsVersion_(domainsVersion) {
+VersionQuery::VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion,
+                           int programBuild)
+    : listener_(listener), parser_(this), domainsVersion_(domainsVersion), programBuild_(programBuild) {
     constexpr const char* kInvalidAddress = "Version check failed: invalid server address.";
     if (versionsUrl.empty()) throw std::runtime_error(kInvalidAddress);
     try {
@@ -93,7 +95,7 @@ void VersionQuery::startElement(const char* name, const char** attributes) {
         if (windows && !buildSeen && std::strcmp(a[0], "build") == 0) {
             buildSeen = true;
             versionFound_ = true;
-            newerBuild_ = value > kProgramBuild;
+            newerBuild_ = value > programBuild_;
         } else if (searchApi && std::strcmp(a[0], "oldest") == 0) {
             siteUpgraded_ = value > kSearchApiVersion;
         } else if (searchApi && std::strcmp(a[0], "domains") == 0) {

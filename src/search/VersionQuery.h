@@ -25,15 +25,16 @@ class VersionQueryListener {
 // Create with new: the query deletes itself after its final report, or in abort().
 class VersionQuery : public NetEventListener, public XMLElementHandler {
   public:
-    // The build the versions file's "windows" build is compared with, and the search interface version.
-    static constexpr int kProgramBuild = 34;
+    // The search interface version this program speaks.
     static constexpr int kSearchApiVersion = 1;
 
     // Starts the download of the preferences' versions file at once; the domains are compared with the
-    // process-wide search configuration's version.
+    // process-wide search configuration's version and the "windows" build with the preferences' build.
     explicit VersionQuery(VersionQueryListener* listener);
-    // The same with the versions file's address and the version of the search domains in use.
-    VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion);
+    // The same with the versions file's address, the version of the search domains in use and this
+    // program's build number.
+    VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion,
+                 int programBuild);
 
     void transferComplete(const std::uint8_t* data, std::size_t length) override;
     void transferFailed(const std::string& message) override;
@@ -64,6 +65,7 @@ class VersionQuery : public NetEventListener, public XMLElementHandler {
     XMLParser parser_;
     std::string text_;
     int domainsVersion_;
+    int programBuild_;
     bool versionFound_ = false;
     bool newerBuild_ = false;
     bool siteUpgraded_ = false;

@@ -1,6 +1,7 @@
 #include "NetTestSupport.h"
 #include "SearchTestSupport.h"
 #include "preferences/MemorySettingsStore.h"
+#include "preferences/ProgramVersion.h"
 #include "preferences/UserPreferences.h"
 #include "search/SearchDomainUpdater.h"
 #include "search/VersionCheck.h"
@@ -80,8 +81,8 @@ TEST_P(VersionFiles, AreReadAsTheTableSays) {
     test::CannedServer server = serve(files);
     test::UiThread ui;
     VersionOutcome outcome;
-    // The search domains in use have version 3.
-    new VersionQuery(&outcome, server.url("/Volumira/versions.xml"), 3);
+    // The search domains in use have version 3 and the program is build 7.
+    new VersionQuery(&outcome, server.url("/Volumira/versions.xml"), 3, 7);
     ASSERT_TRUE(ui.runUntil([&] { return outcome.done; }));
     if (c.failure) {
         EXPECT_EQ(outcome.failure, std::optional<std::string>(c.failure));
@@ -97,24 +98,27 @@ TEST_P(VersionFiles, AreReadAsTheTableSays) {
 INSTANTIATE_TEST_SUITE_P(
     Versions, VersionFiles,
     testing::Values(VersionCase{"Current",
-                                "<versions><windows build=\"34\"/><searchAPI oldest=\"1\" domains=\"3\"/>"
+                                "<versions><windows build=\"7\"/><searchAPI oldest=\"1\" domains=\"3\"/>"
                                 "<infoUrl>http://info/</infoUrl></versions>",
                                 nullptr, false, false, ""},
                     VersionCase{"NewerBuild",
-                                "<versions><windows build=\"35\"/><infoUrl>http://info/</infoUrl></versions>",
+                                "<versions><windows build=\"8\"/><infoUrl>http://info/</infoUrl></versions>",
                                 nullptr, true, false, "A new version of Volumira is available."},
                     VersionCase{"NewerDomains",
-                                "<versions><windows build=\"34\"/><searchAPI oldest=\"1\" domains=\"4\"/>"
+                                "<versions><windows build=\"7\"/><searchAPI oldest=\"1\" domains=\"4\"/>"
                                 "<infoUrl>http://info/</infoUrl></versions>",
                                 nullptr, false, true, ""},
                     VersionCase{"UpgradedSiteOffersNoDomainUpdate",
-                                "<versions><windows build=\"36\"/><searchAPI oldest=\"2\" domains=\"9\"/>"
+                                "<versions><windows build=\"9\"/><searchAPI oldest=\"2\" domains=\"9\"/>"
                                 "<infoUrl>http://info/</infoUrl></versions>",
                                 nullptr, true, false, kUpgraded},
                     VersionCase{
                         "WhatCameBeforeAFaultCounts",
-                        "<versions><windows build=\"35\"/><infoUrl>http://info/</infoUrl><searchAPI oldest=",
+                        "<versions><windows build=\"8\"/><infoUrl>http://info/</infoUrl><searchAPI oldest=",
                         nullptr, true, false, "A new version of Volumira is available."},
+                    VersionCase{"OlderBuild",
+                                "<versions><windows build=\"6\"/><infoUrl>http://info/</infoUrl></versions>",
+                                nullptr, false, false, ""},
                     VersionCase{"NoWindowsElement",
                                 "<versions><linux build=\"99\"/><infoUrl>http://info/</infoUrl></versions>",
                                 "Version data not found on the server.", false, false, ""},
@@ -124,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VersionQuery, NeedsAnAddress) {
     VersionOutcome outcome;
-    EXPECT_EQ(errorOf([&] { new VersionQuery(&outcome, "", 1); }),
+    EXPECT_EQ(errorOf([&] { new VersionQuery(&outcome, "", 1, 7); }),
               "Version check failed: invalid server address.");
 }
 
@@ -132,10 +136,10 @@ TEST(VersionQuery, AbortEndsItWithoutAReport) {
     test::CannedServer server = serve({{"/v", "<versions><windows build=\"35\"/></versions>"}});
     test::UiThread ui;
     VersionOutcome outcome;
-    (new VersionQuery(&outcome, server.url("/v"), 1))->abort();
+    (new VersionQuery(&outcome, server.url("/v"), 1, 7))->abort();
     // A second check over the same queue finishes; the aborted one never reported.
     VersionOutcome second;
-    new VersionQuery(&second, server.url("/v"), 1);
+    new VersionQuery(&second, server.url("/v"), 1, 7);
     ASSERT_TRUE(ui.runUntil([&] { return second.done; }));
     EXPECT_FALSE(outcome.done);
 }
@@ -229,20 +233,25 @@ TEST_F(SearchDomainUpdate, ADownloadFileThatCannotBeCreatedIsReportedAtOnce) {
               "Search domain file could not be opened for writing.");
 }
 
-// The start-up check over preferences in memory; the search domains in use have version 1.
+// A versions file naming the given build, newer domains when asked, and the information page.
+std::string versionsFile(int build, int domains, const std::string& infoUrl) {
+    return "<versions><windows build=\"" + std::to_string(build) + "\"/><searchAPI oldest=\"1\" domains=\"" +
+           std::to_string(domains) + "\"/><infoUrl>" + infoUrl + "</infoUrl></versions>";
+}
+
+// The start-up check over preferences in memory that carry this program's own version; the search domains in
+// use have version 1.
 class StartUpVersionCheck : public testing::Test {
   protected:
     StartUpVersionCheck()
-        : server_(
-              serve({{"/current", "<versions><windows build=\"34\"/><searchAPI oldest=\"1\" domains=\"1\"/>"
-                                  "</versions>"},
-                     {"/newer", "<versions><windows build=\"35\"/><searchAPI oldest=\"1\" domains=\"7\"/>"
-                                "<infoUrl>http://info/</infoUrl></versions>"},
-                     {"/domains", kNewDomains}})),
-          preferences_(store_, PreferencesEnvironment{[] { return std::time_t(1700000000); }, {}, {}}),
+        : server_(serve({{"/current", versionsFile(kBuild, 1, "http://info/")},
+                         {"/newer", versionsFile(kBuild + 1, 7, "http://info/")},
+                         {"/domains", kNewDomains}})),
+          preferences_(store_, PreferencesEnvironment{[] { return std::time_t(1700000000); },
+                                                      builtProgramVersion(), {}}),
           check_(preferences_, {[this](const std::string& message) {
                                     asked_.push_back(message);
-                                    return true;
+                                    return answer_;
                                 },
                                 [this](const std::string& url) { opened_.push_back(url); }}) {
         std::filesystem::create_directories(fixture_.dir.path() + "/user");
@@ -260,14 +269,78 @@ class StartUpVersionCheck : public testing::Test {
         ASSERT_TRUE(ui_.runUntil([&] { return !check_.running(); }));
     }
 
+    // The build this program was made as: the fourth field of the project version.
+    static inline const int kBuild = builtProgramVersion().buildNumber;
+
     test::SearchFixture fixture_;
     test::CannedServer server_;
     test::UiThread ui_;
     MemorySettingsStore store_;
     UserPreferences preferences_;
+    bool answer_ = true;
     std::vector<std::string> asked_, opened_;
     VersionCheck check_;
 };
+
+TEST_F(StartUpVersionCheck, TheBuildComparedIsTheOneTheProgramReports) {
+    // The About box shows the preferences' build and the User-Agent carries it.
+    EXPECT_EQ(preferences_.build(), kBuild);
+    EXPECT_EQ(userAgentText(builtProgramVersion(), KernelVersion{6, 1}).substr(0, 9), "Volumira/");
+    EXPECT_TRUE(userAgentText(builtProgramVersion(), KernelVersion{6, 1}).ends_with(" VL/" + std::to_string(kBuild)));
+    ASSERT_TRUE(check_.startIfDue(settings("/newer")));
+    runToEnd();
+    EXPECT_EQ(asked_.size(), 1u);
+}
+
+TEST_F(StartUpVersionCheck, ADeclinedOfferOpensNothingAndStillRecordsTheCheck) {
+    answer_ = false;
+    ASSERT_TRUE(check_.startIfDue(settings("/newer")));
+    runToEnd();
+    EXPECT_EQ(asked_.size(), 1u);
+    EXPECT_TRUE(opened_.empty());
+    EXPECT_FALSE(preferences_.isVersionCheckDue());
+}
+
+// Only web pages reach the desktop: a server could otherwise name a local file or program to open.
+TEST(InformationPage, OnlyHttpAndHttpsAddressesAreOpened) {
+    const struct {
+        const char* url;
+        bool opened;
+    } cases[] = {
+        {"http://info/", true},
+        {"https://example.org/volumira?x=1", true},
+        {"HTTPS://EXAMPLE.ORG/", true},
+        {"http://", false},
+        {"file:///etc/passwd", false},
+        {"/usr/bin/xterm", false},
+        {"javascript:alert(1)", false},
+        {"ftp://example.org/", false},
+        {"", false},
+        {" http://info/", false},
+        {"http://info/ --new-window", false},
+        {"httpx://info/", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isWebAddress(c.url), c.opened) << c.url;
+
+    std::map<std::string, std::string> files;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        files["/v" + std::to_string(i)] = versionsFile(builtProgramVersion().buildNumber + 1, 0, cases[i].url);
+    test::CannedServer server = serve(files);
+    test::UiThread ui;
+    MemorySettingsStore store;
+    UserPreferences preferences(store, PreferencesEnvironment{[] { return std::time_t(1700000000); },
+                                                              builtProgramVersion(), {}});
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::vector<std::string> opened;
+        VersionCheck check(preferences, {[](const std::string&) { return true; },
+                                         [&](const std::string& url) { opened.push_back(url); }});
+        store.writeText("Settings", "LastVersionCheck", "");
+        ASSERT_TRUE(check.startIfDue({server.url("/v" + std::to_string(i)), 1, {}}));
+        ASSERT_TRUE(ui.runUntil([&] { return !check.running(); }));
+        EXPECT_EQ(opened, cases[i].opened ? std::vector<std::string>{cases[i].url} : std::vector<std::string>{})
+            << cases[i].url;
+    }
+}
 
 TEST_F(StartUpVersionCheck, ACurrentProgramRecordsTheCheckAndIsNotDueAgain) {
     ASSERT_TRUE(check_.startIfDue(settings("/current")));
@@ -303,3 +376,4 @@ TEST_F(StartUpVersionCheck, AFailedCheckStaysDue) {
 
 } // namespace
 } // namespace volumira
+
