@@ -1,54 +1,45 @@
 // volumira: the viewer. Opens the main window on the reference atlas and adds the genes of the ".xpr"
-// files named on the command line.
+// files named on the command line; a later launch with a file hands it to the running instance.
 
 #include "app/CGLView.h"
 #include "app/CMainFrame.h"
-#include "app/CVolumiraView.h"
+#include "app/CVolumiraApp.h"
+#include "app/OpenRequests.h"
 #include "app/QSettingsStore.h"
 #include "app/QtPrompt.h"
-#include "atlas/ReferenceAtlas.h"
-#include "document/CVolumiraDoc.h"
 #include "platform/MemoryPolicy.h"
 #include "preferences/UserPreferences.h"
-#include "search/SearchConfig.h"
 
 #include <QApplication>
-#include <QProgressDialog>
-#include <QTimer>
-#include <atomic>
-#include <exception>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+#include <cstdio>
 #include <memory>
 
 using namespace volumira;
 
 namespace {
 
-constexpr const char* kMissingFiles =
-    "Volumira could not launch because one or more files are missing. Please try reinstalling the application.";
+// The gene files of the command line; "/dde", which the desktop may pass, asks for nothing.
+std::vector<std::string> geneFiles(const QStringList& arguments) {
+    std::vector<std::string> files;
+    for (const QString& argument : arguments.mid(1))
+        if (argument != "/dde") files.push_back(argument.toStdString());
+    return files;
+}
 
-// Unpacks the atlas volumes on the first start, with a box whose "Quit" ends the program.
-bool ensureAtlasUnpacked(ReferenceAtlas& atlas, Prompt& prompt) {
-    if (atlas.isUnpacked()) return true;
-    QProgressDialog progress("Unpacking reference atlas...", "Quit", 0, 100);
-    progress.setWindowTitle("Volumira");
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(0);
-    std::atomic<bool> cancel{false};
-    auto report = [](float fraction, void* data) {
-        auto* dialog = static_cast<QProgressDialog*>(data);
-        dialog->setValue(static_cast<int>(fraction * 100.0f));
-        QCoreApplication::processEvents();
-    };
-    QObject::connect(&progress, &QProgressDialog::canceled, [&] {
-        progress.setLabelText("Cleaning up...");
-        cancel = true;
-    });
-    try {
-        return atlas.unpack(report, &progress, &cancel) && !cancel;
-    } catch (const std::exception& e) {
-        if (!cancel) prompt.error(e.what());
-        return false;
+// The requests a running instance would carry out for these files; none when one would be dropped, so that
+// this launch opens them itself.
+QStringList openRequests(const std::vector<std::string>& files) {
+    QStringList requests;
+    for (const std::string& file : files) {
+        const QString request = openRequestText(QFileInfo(QString::fromStdString(file)).absoluteFilePath());
+        if (request.size() >= kMaxOpenRequestLength) return {};
+        requests << request;
     }
+    return requests;
 }
 
 } // namespace
@@ -61,39 +52,40 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Volumira");
     QApplication::setOrganizationName("Tessaly Institute");
+
+    const std::vector<std::string> files = geneFiles(QApplication::arguments());
+    const QString serverName = OpenRequestServer::defaultName();
+    if (const QStringList requests = openRequests(files); !requests.isEmpty()) {
+        switch (OpenRequestServer::send(serverName, requests)) {
+        case OpenRequestServer::Delivery::Delivered: return 0;
+        case OpenRequestServer::Delivery::Unanswered:
+            std::fprintf(stderr, "volumira: the running instance did not answer.\n");
+            return 1;
+        case OpenRequestServer::Delivery::NoInstance: break;
+        }
+    }
+
     QtPrompt prompt;
-    ReferenceAtlas* atlas = nullptr;
-    try {
-        // Only the coarse annotation, colour maps and ontology: the fine volumes wait for the first section.
-        atlas = &ReferenceAtlas::instance();
-        SearchConfig::instance();
-    } catch (...) {
-        prompt.error(kMissingFiles);
-        return 1;
-    }
     QSettingsStore store;
-    try {
-        CVolumiraDoc document(preferences, store);
-        document.detailModel().showSearchableStructures(atlas->ontology());
-        CMainFrame frame(document, *atlas, preferences, prompt);
-        for (const QString& argument : QApplication::arguments().mid(1))
-            if (!frame.openGeneFile(argument.toStdString())) return 1;
-        if (!ensureAtlasUnpacked(*atlas, prompt)) return 1;
-        frame.show();
-        // The display is judged once its context exists, which showing the window creates.
-        QTimer::singleShot(0, &frame, [&] {
-            bool usable = true;
-            try {
-                usable = frame.view().dataView().checkDisplay();
-            } catch (const std::exception& e) {
-                prompt.error(e.what());
-                usable = false;
-            }
-            if (!usable) application.exit(1);
-        });
-        return application.exec();
-    } catch (const std::exception& e) {
-        prompt.error(e.what());
-        return 1;
-    }
+    ProcessResources resources;
+    CVolumiraApp* app = nullptr;
+    VersionCheck::Hooks updateHooks{
+        [&app](const std::string& message) {
+            QMessageBox box(QMessageBox::Warning, "Volumira", QString::fromStdString(message),
+                            QMessageBox::Ok | QMessageBox::Cancel, app ? app->frame() : nullptr);
+            box.setDefaultButton(QMessageBox::Ok);
+            return box.exec() == QMessageBox::Ok;
+        },
+        [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }};
+    CVolumiraApp volumira(resources, preferences, store, prompt, std::move(updateHooks),
+                          DesktopPlaces::ofProcess(QApplication::applicationFilePath().toStdString()));
+    app = &volumira;
+    // Listening before the start-up lets requests that come meanwhile wait in the queue. Without the socket
+    // (another instance holds it) the program still runs.
+    OpenRequestServer server(serverName, [&volumira](const QString& request) {
+        return volumira.handleOpenRequest(request);
+    });
+    server.listen();
+    if (!volumira.start(files)) return 1;
+    return application.exec();
 }
