@@ -1,9 +1,11 @@
 #include "app/CMainFrame.h"
 
 #include "app/CGLView.h"
+#include "app/AboutDialog.h"
 #include "app/CVolumiraView.h"
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
+#include "app/PreferencesDialog.h"
 #include "app/Prompt.h"
 #include "app/StructureTree.h"
 #include "app/ToolbarIcons.h"
@@ -14,11 +16,21 @@
 #include "document/SelectionCommands.h"
 #include "expression/BrainExpressionModel.h"
 #include "net/NetworkQueue.h"
+#include "preferences/SettingsStore.h"
+#include "preferences/UserPreferences.h"
 #include "scene/BrainSceneRenderer.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -44,10 +56,30 @@ template <typename F> void onUiThread(QObject* target, F f) {
         QMetaObject::invokeMethod(target, f, Qt::QueuedConnection);
 }
 
+bool openWithDesktop(const std::string& target) {
+    const QString t = QString::fromStdString(target);
+    const bool web = t.startsWith("http://") || t.startsWith("https://");
+    return QDesktopServices::openUrl(web ? QUrl(t) : QUrl::fromLocalFile(t));
+}
+
+// The local files among dropped data.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+constexpr const char* kBarsValue = "Bars";
+constexpr const char* kStatusBarValue = "StatusBarVisible";
+
 } // namespace
 
 CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPreferences& preferences, Prompt& prompt)
-    : document_(document), atlas_(atlas), preferences_(preferences), prompt_(prompt) {
+    : document_(document), atlas_(atlas), preferences_(preferences), prompt_(prompt), opener_(openWithDesktop),
+      help_({QDir::currentPath().toStdString() + "/", QCoreApplication::applicationDirPath().toStdString() + "/"},
+            [this](const std::string& target) { return opener_ && opener_(target); }, preferences.serverUrl() + "/") {
     setObjectName("MainFrame");
     setWindowTitle(text(document_.title()) + " - Volumira");
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -68,8 +100,11 @@ CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPrefer
     buildToolBars();
     buildStatusBar();
     connect(qApp, &QApplication::focusChanged, this, [this] { scheduleCommandUpdate(); });
-    updateCommands();
+    setAcceptDrops(true);
     resize(1280, 800);
+    restorePlacement();
+    restoreBars();
+    updateCommands();
 }
 
 CMainFrame::~CMainFrame() {
@@ -354,6 +389,98 @@ void CMainFrame::setToolMode(int mode) {
 void CMainFrame::toggleToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
 
 void CMainFrame::toggleStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
+
+void CMainFrame::showOptions() {
+    PreferencesDialog dialog(preferences_, this);
+    dialog.exec();
+}
+
+void CMainFrame::openTutorial() {
+    if (const std::string message = help_.openTutorial(); !message.empty()) prompt_.error(message);
+}
+
+void CMainFrame::openReleaseNotes() {
+    if (const std::string message = help_.openReleaseNotes(); !message.empty()) prompt_.error(message);
+}
+
+void CMainFrame::openBrainAtlasSite() {
+    if (const std::string message = help_.openWebSite(); !message.empty()) prompt_.error(message);
+}
+
+void CMainFrame::showAbout() {
+    AboutDialog dialog(preferences_.version(), preferences_.build(), this);
+    dialog.exec();
+}
+
+// ---- placement, bars, drops ----
+
+void CMainFrame::restorePlacement() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect work = screen->availableGeometry();
+    ScreenMetrics metrics;
+    metrics.workAreaLeft = work.left();
+    metrics.workAreaTop = work.top();
+    metrics.screenWidth = screen->geometry().width();
+    metrics.screenHeight = screen->geometry().height();
+    metrics.iconWidth = metrics.iconHeight = 32;
+    const std::optional<WindowPlacement> placement = preferences_.loadWindowPlacement(metrics);
+    if (!placement) return;
+    setGeometry(placement->x, placement->y, placement->width, placement->height);
+    initialShowState_ = placement->showState;
+}
+
+void CMainFrame::savePlacement() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPoint origin = screen ? screen->availableGeometry().topLeft() : QPoint();
+    // The restored rectangle, so that a maximised window comes back maximised and still restores to it.
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    WindowRect r;
+    r.left = normal.left() - origin.x();
+    r.top = normal.top() - origin.y();
+    r.right = r.left + normal.width();
+    r.bottom = r.top + normal.height();
+    // A window closed while minimised reopens in its normal state: one that starts minimised looks like a
+    // program that did not start.
+    preferences_.saveWindowPlacement(isMaximized() ? kShowMaximized : kShowNormal, r);
+}
+
+void CMainFrame::restoreBars() {
+    SettingsStore& settings = document_.settings();
+    const std::string bars = settings.readText(kSettingsSection, kBarsValue, "");
+    if (!bars.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(bars)));
+    statusBar()->setVisible(settings.readInteger(kSettingsSection, kStatusBarValue, 1) != 0);
+}
+
+void CMainFrame::saveBars() {
+    SettingsStore& settings = document_.settings();
+    settings.writeText(kSettingsSection, kBarsValue, saveState().toBase64().toStdString());
+    settings.writeInteger(kSettingsSection, kStatusBarValue, statusBar()->isHidden() ? 0 : 1);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    savePlacement();
+    saveBars();
+    QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    if (initialShowState_ == kShowMaximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    for (const QString& file : files) openGeneFile(file.toStdString());
+}
 
 void CMainFrame::showGeneMenu(const QPoint& globalPosition) {
     view_->geneList().setFocus(Qt::MouseFocusReason);

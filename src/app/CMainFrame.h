@@ -4,11 +4,15 @@
 #include "document/CommandContext.h"
 #include "document/CommandId.h"
 #include "document/CommandTarget.h"
+#include "document/HelpCommands.h"
+#include "preferences/PreferenceRecords.h"
 #include "document/SectionLoader.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -49,6 +53,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     SectionLoader& sectionLoader() { return *loader_; }
     // Replaces the platform's file dialogs (tests).
     void setFileChooser(FileChooser* chooser) { chooser_ = chooser; }
+    // Hands a document path or web address to the desktop; false when it could not. Replaceable for tests.
+    using DesktopOpener = std::function<bool(const std::string&)>;
+    void setDesktopOpener(DesktopOpener opener) { opener_ = std::move(opener); }
+    const HelpCommands& help() const { return help_; }
 
     // Opens a gene file as Open Gene does; false (after telling the user) when it could not be read.
     bool openGeneFile(const std::string& path);
@@ -81,6 +89,18 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     void setToolMode(int mode) override;
     void toggleToolbar() override;
     void toggleStatusBar() override;
+    void showOptions() override;
+    void openTutorial() override;
+    void openReleaseNotes() override;
+    void openBrainAtlasSite() override;
+    void showAbout() override;
+
+  protected:
+    // Closing saves the window's placement and its bars before the window goes.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void showError(const std::string& text) override;
@@ -91,6 +111,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     void rebuildRecentFiles();
     void showGeneMenu(const QPoint& globalPosition);
     void scheduleCommandUpdate();
+    void restorePlacement();
+    void savePlacement();
+    void restoreBars();
+    void saveBars();
 
     CVolumiraDoc& document_;
     ReferenceAtlas& atlas_;
@@ -109,7 +133,16 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     QLabel* statusText_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    DesktopOpener opener_;
+    HelpCommands help_;
+    // The show state the stored placement asks for at the first showing.
+    std::int32_t initialShowState_ = kShowNormal;
+    bool shown_ = false;
     bool updatePending_ = false;
+
+  public:
+    // Show states as the placement stores them.
+    static constexpr std::int32_t kShowNormal = 1, kShowMaximized = 3;
 };
 
 } // namespace volumira

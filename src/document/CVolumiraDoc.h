@@ -18,13 +18,16 @@ class CVolumiraDoc {
 
     // Both must outlive the document.
     CVolumiraDoc(UserPreferences& preferences, SettingsStore& store)
-        : detailModel_(preferences), files_(detailModel_, store) {}
+        : settings_(store), detailModel_(preferences), files_(detailModel_, store) {}
 
     BrainExpressionModel& detailModel() { return detailModel_; }
     GeneFiles& files() { return files_; }
+    // Where the window keeps what it remembers besides the preferences (its bars).
+    SettingsStore& settings() { return settings_; }
     std::string title() const { return kTitle; }
 
   private:
+    SettingsStore& settings_;
     BrainExpressionModel detailModel_;
     GeneFiles files_;
 };

@@ -92,11 +92,16 @@ void imageControlsCommand(T& t) { t.toggleImageControls(); }
 void expandedView(T& t) { t.toggleExpandedView(); }
 void toggleToolbar(T& t) { t.toggleToolbar(); }
 void toggleStatusBar(T& t) { t.toggleStatusBar(); }
+void options(T& t) { t.showOptions(); }
+void tutorial(T& t) { t.openTutorial(); }
+void releaseNotes(T& t) { t.openReleaseNotes(); }
+void brainAtlasSite(T& t) { t.openBrainAtlasSite(); }
+void about(T& t) { t.showAbout(); }
 
 using M = CommandMark;
 using I = CommandId;
 
-// Commands whose work arrives with the search, section-image, bookmark and start-up features are listed
+// Commands whose work arrives with the search, section-image and bookmark features are listed
 // with their texts and have no handler yet, so they stay disabled.
 const std::array kCommands = {
     // File
@@ -149,17 +154,17 @@ const std::array kCommands = {
     CommandSpec{I::CompassHide, "&Hide", "Hide compass\nHide compass", nullptr, M::Radio, detail, compassAt<2>, setCompass<2>},
     CommandSpec{I::Toolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", nullptr, M::Check, always, toolbarShown, toggleToolbar},
     CommandSpec{I::StatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", nullptr, M::Check, always, statusBarShown, toggleStatusBar},
-    CommandSpec{I::Options, "O&ptions...", "Adjust user preferences\nOptions", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::Options, "O&ptions...", "Adjust user preferences\nOptions", nullptr, M::None, always, nullptr, options},
     // Bookmarks
     CommandSpec{I::NewBookmark, "&New Bookmark\tCtrl+D", "Create a bookmark\nNew bookmark", nullptr, M::None, never, nullptr, nullptr},
     CommandSpec{I::NewGroup, "New &Group", "Create a bookmark group\nNew bookmark group", nullptr, M::None, never, nullptr, nullptr},
     CommandSpec{I::MarkForSnapback, "&Mark for Snapback\tCtrl+M", "Mark the view to go back to\nMark for snapback", nullptr, M::None, never, nullptr, nullptr},
     CommandSpec{I::GoBack, "&Go Back\tCtrl+G", "Go back to the marked view\nGo back", nullptr, M::None, never, nullptr, nullptr},
     // Help
-    CommandSpec{I::Tutorial, "&Tutorial", "Open the tutorial\nTutorial", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::ReleaseNotes, "&Release Notes", "Open the release notes\nRelease notes", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::BrainAtlasSite, "Tessaly &Brain Atlas", "Open the Tessaly Brain Atlas web site\nTessaly Brain Atlas", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::About, "&About Volumira...", "Display program information, version number and copyright\nAbout", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::Tutorial, "&Tutorial", "Open the tutorial\nTutorial", nullptr, M::None, always, nullptr, tutorial},
+    CommandSpec{I::ReleaseNotes, "&Release Notes", "Open the release notes\nRelease notes", nullptr, M::None, always, nullptr, releaseNotes},
+    CommandSpec{I::BrainAtlasSite, "Tessaly &Brain Atlas", "Open the Tessaly Brain Atlas web site\nTessaly Brain Atlas", nullptr, M::None, always, nullptr, brainAtlasSite},
+    CommandSpec{I::About, "&About Volumira...", "Display program information, version number and copyright\nAbout", nullptr, M::None, always, nullptr, about},
     // Without a menu entry
     CommandSpec{I::Search, "Search", "Search for genes\nSearch", nullptr, M::None, never, nullptr, nullptr},
     CommandSpec{I::NextTab, "Next Tab\tCtrl+Tab", "", nullptr, M::None, never, nullptr, nullptr},

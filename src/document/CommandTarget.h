@@ -29,6 +29,11 @@ class CommandTarget {
     virtual void setToolMode(int mode) = 0;
     virtual void toggleToolbar() = 0;
     virtual void toggleStatusBar() = 0;
+    virtual void showOptions() = 0;
+    virtual void openTutorial() = 0;
+    virtual void openReleaseNotes() = 0;
+    virtual void openBrainAtlasSite() = 0;
+    virtual void showAbout() = 0;
 };
 
 } // namespace volumira

@@ -1,8 +1,10 @@
+#include "app/AboutDialog.h"
 #include "app/CGLView.h"
 #include "app/CMainFrame.h"
 #include "app/CVolumiraView.h"
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
+#include "app/PreferencesDialog.h"
 #include "app/Prompt.h"
 #include "app/StructureTree.h"
 #include "app/ViewControls.h"
@@ -22,6 +24,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,6 +36,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
 #include <QToolBar>
@@ -101,7 +108,10 @@ class MainWindowTest : public ::testing::Test {
         static int argc = 1;
         static char name[] = "main_window_tests";
         static char* argv[] = {name, nullptr};
-        static QApplication application(argc, argv);
+        // Left to the end of the process: destroyed among the exit handlers it would outlive the style's
+        // dialog resources it cleans up.
+        static QApplication* application = new QApplication(argc, argv);
+        (void)application;
         SampleData::get();
     }
     static UserPreferences& formatPreferences() {
@@ -115,7 +125,8 @@ class MainWindowTest : public ::testing::Test {
         auto frame = std::make_unique<CMainFrame>(document, atlas, preferences, prompt);
         frame->setFileChooser(&chooser);
         bool painted = false;
-        QObject::connect(&frame->view().dataView(), &QOpenGLWidget::frameSwapped, [&painted] { painted = true; });
+        const QMetaObject::Connection paints =
+            QObject::connect(&frame->view().dataView(), &QOpenGLWidget::frameSwapped, [&painted] { painted = true; });
         frame->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
         // Shortcuts reach the actions of the active window only.
@@ -125,6 +136,7 @@ class MainWindowTest : public ::testing::Test {
         frame->resize(outside + QSize(1280, 800));
         EXPECT_TRUE(QTest::qWaitFor([&] { return frame->view().size() == QSize(1280, 800); }));
         EXPECT_TRUE(QTest::qWaitFor([&] { return painted; }));
+        QObject::disconnect(paints);
         QCoreApplication::processEvents();
         frame->updateCommands();
         return frame;
@@ -364,7 +376,7 @@ TEST_F(MainWindowTest, MarksFollowTheModelThroughTheirActions) {
     frame->action(I::StatusBar).trigger();
     EXPECT_FALSE(stateOf(*frame, I::StatusBar).checked);
     for (const CommandId id : {I::NewTab, I::CloseTab, I::AnatomicSearch, I::ImportGeneList, I::FindSimilar,
-                               I::GetInfo, I::ShowFullResolutionImage, I::NewBookmark, I::About, I::Options})
+                               I::GetInfo, I::ShowFullResolutionImage, I::NewBookmark})
         EXPECT_FALSE(stateOf(*frame, id).enabled) << static_cast<int>(id);
 }
 
@@ -606,6 +618,152 @@ TEST_F(MainWindowTest, ARightClickAfterAnOrdinaryPaintSelectsTheStructureAndItsT
     ASSERT_NE(picked, nullptr);
     EXPECT_EQ(frame->view().hierarchicalTree().selectedStructure(), picked);
     EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(MainWindowTest, PreferencesDialogShowsTheSettingsAndAppliesThemInOrderOnOk) {
+    const struct {
+        int max;
+        QStringList choices;
+    } lists[] = {{0, {"Off"}}, {1, {"Off"}}, {4, {"Off", "2", "4"}}, {9, {"Off", "2", "4", "6", "8"}}};
+    for (const auto& c : lists) EXPECT_EQ(PreferencesDialog::multisampleChoices(c.max), c.choices) << c.max;
+
+    // Records the order in which the announcing setters run.
+    struct Recorder : UserPreferencesListener {
+        void preferencesChanged(int code) override { codes.push_back(code); }
+        std::vector<int> codes;
+    } recorder;
+    preferences.setMaxMultisample(4);
+    preferences.setMultisample(4);
+    preferences.setBookmarkAnimationSpeed(2.0f);
+    {
+        PreferencesDialog dialog(preferences);
+        EXPECT_EQ(dialog.multisampleList().currentText(), "4");
+        EXPECT_EQ(dialog.animationSlider().value(), 8);
+        EXPECT_TRUE(dialog.versionCheckBox().isChecked());
+        EXPECT_TRUE(dialog.autoRotateBox().isChecked());
+        dialog.autoRotateBox().setChecked(false);
+        dialog.reject();
+    }
+    EXPECT_TRUE(preferences.autoRotateView()) << "Cancel changes nothing";
+
+    preferences.addListener(&recorder);
+    {
+        PreferencesDialog dialog(preferences);
+        dialog.verticalSyncBox().setChecked(false);
+        dialog.fasterDrawingBox().setChecked(true);
+        dialog.autoRotateBox().setChecked(false);
+        dialog.versionCheckBox().setChecked(false);
+        dialog.multisampleList().setCurrentIndex(1);
+        dialog.animationSlider().setValue(10);
+        dialog.accept();
+    }
+    preferences.removeListener(&recorder);
+    EXPECT_EQ(recorder.codes, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_FALSE(preferences.automaticVersionCheck());
+    EXPECT_EQ(preferences.multisample(), 2);
+    EXPECT_EQ(preferences.bookmarkAnimationSeconds(), 0.0f);
+    EXPECT_EQ(store.readInteger(kSettingsSection, "BookmarkAnimationSpeed", -1), 0);
+    {
+        PreferencesDialog dialog(preferences);
+        dialog.animationSlider().setValue(0);
+        dialog.accept();
+    }
+    EXPECT_EQ(store.readInteger(kSettingsSection, "BookmarkAnimationSpeed", -1), 10000);
+}
+
+TEST_F(MainWindowTest, AboutAndHelpCommandsShowTheirTextsAndFailures) {
+    EXPECT_EQ(AboutDialog("1.4.3", 34).versionText(), "Version 1.4.3 Build 34");
+    auto frame = makeFrame();
+    EXPECT_EQ(AboutDialog(preferences.version(), preferences.build()).versionText().toStdString(),
+              "Version " + preferences.version() + " Build " + std::to_string(preferences.build()));
+    // The About box is modal: close it from the event loop once it shows.
+    QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    frame->action(I::About).trigger();
+
+    std::vector<std::string> opened;
+    bool works = false;
+    frame->setDesktopOpener([&](const std::string& target) {
+        opened.push_back(target);
+        return works;
+    });
+    frame->action(I::Tutorial).trigger();
+    frame->action(I::ReleaseNotes).trigger();
+    frame->action(I::BrainAtlasSite).trigger();
+    ASSERT_EQ(prompt.errors.size(), 3u);
+    EXPECT_EQ(prompt.errors[0].rfind("The tutorial could not be opened. Please check the directory where this "
+                                     "application is installed for the Tutorial file.\n\n", 0),
+              0u);
+    EXPECT_EQ(prompt.errors[1], "The release notes could not be opened. Please check the directory where this "
+                                "application is installed for the Readme file");
+    EXPECT_EQ(prompt.errors[2], "Could not open the Tessaly Brain Atlas web site from Volumira. Please open your "
+                                "web browser and go to " + preferences.serverUrl() + "/.");
+    EXPECT_EQ(opened, std::vector<std::string>{preferences.serverUrl() + "/"}) << "no document was there to open";
+
+    // A document in the directory the program started in is found and handed to the desktop.
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("Documentation"));
+    test::writeBytes(dir.file("Documentation/Readme.txt"), "notes");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    CMainFrame started(document, ReferenceAtlas::instance(), preferences, prompt);
+    std::filesystem::current_path(before);
+    started.setDesktopOpener([&](const std::string& target) {
+        opened.push_back(target);
+        return true;
+    });
+    started.action(I::ReleaseNotes).trigger();
+    EXPECT_EQ(opened.back(), dir.path() + "/Documentation/Readme.txt");
+    EXPECT_EQ(prompt.errors.size(), 3u);
+}
+
+TEST_F(MainWindowTest, PlacementAndBarsAreSavedOnCloseAndRestoredAtTheNextStart) {
+    {
+        auto frame = makeFrame();
+        frame->setGeometry(40, 50, 1100, 700);
+        QCoreApplication::processEvents();
+        frame->action(I::Toolbar).trigger();
+        frame->action(I::StatusBar).trigger();
+        frame->close();
+    }
+    EXPECT_EQ(store.readInteger(kSettingsSection, "Main Window Status", -1), CMainFrame::kShowNormal);
+    const int left = store.readInteger(kSettingsSection, "Main Window Left", -1);
+    const int right = store.readInteger(kSettingsSection, "Main Window Right", -1);
+    EXPECT_EQ(right - left, 1100);
+    {
+        CMainFrame frame(document, ReferenceAtlas::instance(), preferences, prompt);
+        EXPECT_EQ(frame.geometry().size(), QSize(1100, 700));
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        EXPECT_FALSE(frame.toolBar().isVisible());
+        EXPECT_FALSE(frame.statusBar()->isVisible());
+        frame.setWindowState(Qt::WindowMaximized);
+        frame.close();
+    }
+    EXPECT_EQ(store.readInteger(kSettingsSection, "Main Window Status", -1), CMainFrame::kShowMaximized);
+    EXPECT_EQ(store.readInteger(kSettingsSection, "Main Window Right", -1) - store.readInteger(kSettingsSection, "Main Window Left", -1), 1100)
+        << "the restored rectangle is kept";
+    CMainFrame frame(document, ReferenceAtlas::instance(), preferences, prompt);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_TRUE(frame.windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {
+    auto frame = makeFrame();
+    test::TempDir dir;
+    GeneExpression("calbindin 1", "Calb1").saveExpression(dir.file("Calb1.xpr"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("Calb1.xpr")))});
+    const QPoint at = frame->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.get(), &drop);
+    ASSERT_EQ(document.detailModel().geneCount(), 1);
+    EXPECT_EQ(document.detailModel().geneAt(0).symbol(), "Calb1");
 }
 
 } // namespace

@@ -102,8 +102,8 @@ TEST_F(CommandRulesTest, DetailCommandsFollowTheDetailView) {
 
 TEST_F(CommandRulesTest, LaterCommandsAndTheEditStubsStayDisabled) {
     for (const CommandId id : {I::NewTab, I::CloseTab, I::AnatomicSearch, I::ImportGeneList, I::FindSimilar,
-                               I::GetInfo, I::ShowFullResolutionImage, I::Search, I::Options, I::NewBookmark, I::NewGroup,
-                               I::MarkForSnapback, I::GoBack, I::Tutorial, I::About, I::Undo, I::Cut, I::Paste})
+                               I::GetInfo, I::ShowFullResolutionImage, I::Search, I::NewBookmark, I::NewGroup,
+                               I::MarkForSnapback, I::GoBack, I::Undo, I::Cut, I::Paste})
         EXPECT_FALSE(state(id).enabled) << static_cast<int>(id);
 }
 
@@ -220,6 +220,11 @@ class RecordingTarget : public CommandTarget {
     void setToolMode(int mode) override { calls.push_back("tool" + std::to_string(mode)); }
     void toggleToolbar() override { calls.push_back("toolbar"); }
     void toggleStatusBar() override { calls.push_back("statusBar"); }
+    void showOptions() override { calls.push_back("options"); }
+    void openTutorial() override { calls.push_back("tutorial"); }
+    void openReleaseNotes() override { calls.push_back("releaseNotes"); }
+    void openBrainAtlasSite() override { calls.push_back("site"); }
+    void showAbout() override { calls.push_back("about"); }
     std::vector<std::string> calls;
 
   private:
@@ -235,7 +240,8 @@ TEST_F(CommandRulesTest, HandlersActOnTheModelOrAskTheWindow) {
         const char* call;
     } windowCases[] = {{I::SagittalSections, "section2"}, {I::CoronalSections, "section0"},
                        {I::HorizontalSections, "section1"}, {I::ToolSelect, "tool2"}, {I::Copy, "copy"},
-                       {I::SelectAll, "selectAll"}, {I::ExpandedView, "expanded"}};
+                       {I::SelectAll, "selectAll"}, {I::ExpandedView, "expanded"},
+                       {I::Options, "options"}, {I::Tutorial, "tutorial"}, {I::About, "about"}};
     for (const auto& c : windowCases) {
         run(c.id);
         EXPECT_EQ(target.calls.back(), c.call);

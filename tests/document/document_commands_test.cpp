@@ -1,5 +1,6 @@
 #include "atlas/Structure.h"
 #include "document/GeneListText.h"
+#include "document/HelpCommands.h"
 #include "document/SelectionCommands.h"
 #include "document/StructureChecks.h"
 #include "expression/ExpressionCell.h"
@@ -8,6 +9,7 @@
 #include "expression/TestModel.h"
 #include "expression/XprTestFiles.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace volumira {
@@ -143,6 +145,44 @@ TEST(GeneListTextTest, HeaderThenOneTabSeparatedLinePerGeneEachEndingInCrLf) {
                                        "Gad1\tglutamate decarboxylase 1\t14415\t79556706\r\n"
                                        "Calb1\tCalbindin\t0\t0\r\n");
     EXPECT_EQ(geneListCopyText({}), "Symbol\tName\tEntrez ID\tImage Series ID\r\n");
+}
+
+} // namespace
+} // namespace volumira
+
+namespace volumira {
+namespace {
+
+TEST(HelpCommandsTest, DocumentsAreFoundHereThenBesideTheProgramThenInItsShareDirectory) {
+    test::TempDir dir;
+    const std::string here = dir.path() + "/here/", bin = dir.path() + "/prefix/bin/";
+    std::filesystem::create_directories(here + "Documentation");
+    std::filesystem::create_directories(bin + "Documentation");
+    std::filesystem::create_directories(dir.path() + "/prefix/share/volumira/Documentation");
+    std::vector<std::string> opened;
+    bool works = true;
+    HelpCommands help({here, bin}, [&](const std::string& target) {
+        opened.push_back(target);
+        return works;
+    }, "http://127.0.0.1:8338/");
+
+    EXPECT_NE(help.openTutorial(), "");
+    EXPECT_TRUE(opened.empty()) << "nothing to open";
+    test::writeBytes(dir.path() + "/prefix/share/volumira/Documentation/Tutorial.pdf", "%PDF");
+    EXPECT_EQ(help.openTutorial(), "");
+    test::writeBytes(bin + "Documentation/Tutorial.pdf", "%PDF");
+    EXPECT_EQ(help.openTutorial(), "");
+    test::writeBytes(here + "Documentation/Tutorial.pdf", "%PDF");
+    EXPECT_EQ(help.openTutorial(), "");
+    EXPECT_EQ(opened, (std::vector<std::string>{bin + "../share/volumira/Documentation/Tutorial.pdf",
+                                                bin + "Documentation/Tutorial.pdf",
+                                                here + "Documentation/Tutorial.pdf"}));
+    // A desktop that cannot open it is a failure too.
+    works = false;
+    EXPECT_NE(help.openTutorial(), "");
+    EXPECT_EQ(help.openWebSite(), "Could not open the Tessaly Brain Atlas web site from Volumira. Please open "
+                                  "your web browser and go to http://127.0.0.1:8338/.");
+    EXPECT_EQ(aboutVersionText("1.4.3", 34), "Version 1.4.3 Build 34");
 }
 
 } // namespace
