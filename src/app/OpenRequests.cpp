@@ -69,12 +69,12 @@ bool OpenRequestServer::isListening() const {
 }
 
 bool OpenRequestServer::listen() {
-    if (server_->listen(name_)) return true;
-    if (server_->serverError() != QAbstractSocket::AddressInUseError || !socketIsOurs(name_)) return false;
+    if (!socketIsOurs(name_)) return false;
+    // Asked first: with the access option Qt would move its socket over a live one.
     QLocalSocket probe;
     probe.connectToServer(name_);
     if (probe.waitForConnected(1000)) return false;
-    // Nobody answers: the socket was left behind by an instance that is gone.
+    // Nobody answers: a socket left behind by an instance that is gone goes.
     QLocalServer::removeServer(name_);
     return server_->listen(name_);
 }

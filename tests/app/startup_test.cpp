@@ -1,0 +1,648 @@
+#include "NetTestSupport.h"
+#include "app/CGLView.h"
+#include "app/CMainFrame.h"
+#include "app/CVolumiraApp.h"
+#include "app/DesktopAssociation.h"
+#include "app/OpenRequests.h"
+#include "app/ProgressDialog.h"
+#include "app/Prompt.h"
+#include "atlas/ReferenceAtlas.h"
+#include "document/CVolumiraDoc.h"
+#include "expression/GeneExpression.h"
+#include "preferences/MemorySettingsStore.h"
+#include "preferences/UserPreferences.h"
+#include "sample-data/SampleAtlas.h"
+#include "search/SearchConfig.h"
+#include "support/TempDir.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+#include <condition_variable>
+#include <filesystem>
+#include <future>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace volumira {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The sample atlas, written once per binary and unpacked, read through the process-wide accessors as the
+// program does. The socket folder is private to this process.
+class SampleData {
+  public:
+    static SampleData& get() {
+        static SampleData data;
+        return data;
+    }
+    std::string dataDir() const { return dir_.path() + "/Data/"; }
+    std::string geneFile(const std::string& symbol) const { return dir_.file(symbol + ".xpr"); }
+
+  private:
+    SampleData() {
+        sample::writeSampleAtlas(dataDir(), sample::SampleGrid::full());
+        fs::create_directories(dir_.path() + "/Atlas");
+        fs::create_directories(dir_.path() + "/User");
+        ::setenv("VOLUMIRA_DATA_DIR", dataDir().c_str(), 1);
+        ::setenv("VOLUMIRA_ATLAS_DIR", (dir_.path() + "/Atlas/").c_str(), 1);
+        ::setenv("VOLUMIRA_USER_DIR", (dir_.path() + "/User/").c_str(), 1);
+        ReferenceAtlas::instance().unpack(nullptr, nullptr, nullptr);
+        SearchConfig::instance();
+        for (const char* symbol : {"Gad1", "Pvalb", "Sst"})
+            GeneExpression(std::string(symbol) + " name", symbol).saveExpression(geneFile(symbol));
+    }
+    test::TempDir dir_;
+};
+
+class RecordingPrompt : public Prompt {
+  public:
+    bool askWarning(const std::string&) override { return true; }
+    bool askQuestion(const std::string&) override { return false; }
+    void inform(const std::string&) override {}
+    void error(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+// A gate the worker waits at until the test opens it; it opens when it goes, so no worker is left waiting.
+class Gate {
+  public:
+    ~Gate() { open(); }
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return open_; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+enum class Unpacking { AlreadyDone, Succeeds, Throws, ThrowsOther, RunsUntilCancelled };
+
+// The program's resources over the sample atlas, with an unpacking the test scripts.
+class ScriptedResources : public AppResources {
+  public:
+    ReferenceAtlas& loadAtlas() override {
+        steps.push_back("load");
+        if (missingFiles) throw std::runtime_error("Could not open ontology.csv");
+        return ReferenceAtlas::instance();
+    }
+    bool atlasUnpacked() override { return unpacking == Unpacking::AlreadyDone; }
+    bool unpackAtlas(ProgressCallback callback, void* data, const CancelFlag* cancel) override {
+        steps.push_back("unpack");
+        callback(0.25f, data);
+        callback(0.5f, data);
+        if (unpacking == Unpacking::RunsUntilCancelled) {
+            while (!*cancel) std::this_thread::sleep_for(1ms);
+            sawCancel = true;
+        }
+        gate.wait();
+        workerEnded = true;
+        switch (unpacking) {
+        case Unpacking::Throws: throw std::runtime_error("No space left on device.");
+        case Unpacking::ThrowsOther: throw 42;
+        case Unpacking::RunsUntilCancelled: return false;
+        default: callback(1.0f, data); return true;
+        }
+    }
+    std::string atlasDirectory() override { return "/var/lib/volumira/Atlas/"; }
+    VersionCheckSettings versionCheckSettings() override { return {versionsUrl, 1, {}}; }
+    void release() override { steps.push_back("release"); }
+
+    bool missingFiles = false;
+    Unpacking unpacking = Unpacking::AlreadyDone;
+    std::string versionsUrl;
+    Gate gate;
+    std::atomic<bool> sawCancel{false}, workerEnded{false};
+    std::vector<std::string> steps;
+};
+
+class StartupTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static test::TempDir runtime;
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        CGLView::configureSurfaceFormat(formatPreferences());
+        static int argc = 1;
+        static char name[] = "startup_tests";
+        static char* argv[] = {name, nullptr};
+        static QApplication application(argc, argv);
+        SampleData::get();
+    }
+    static UserPreferences& formatPreferences() {
+        static MemorySettingsStore store;
+        static UserPreferences preferences(store, PreferencesEnvironment::ofProcess());
+        return preferences;
+    }
+
+    StartupTest() {
+        // The check is not due unless a test asks for it.
+        preferences.setAutomaticVersionCheck(false);
+    }
+
+    std::unique_ptr<CVolumiraApp> makeApp(VersionCheck::Hooks hooks = {}) {
+        return std::make_unique<CVolumiraApp>(resources, preferences, store, prompt, std::move(hooks), places());
+    }
+    QString socketName() const { return QString::fromStdString(xdg.file("socket")); }
+    DesktopPlaces places() const {
+        return {xdg.path() + "/config", xdg.path() + "/data", {xdg.path() + "/system"}, "/opt/volumira/bin/volumira"};
+    }
+    // Runs the action once the unpacking box is the active modal window, from inside its event loop.
+    static void whenUnpacking(std::function<void(ProgressDialog&)> action) {
+        auto* poll = new QTimer;
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, [poll, action] {
+            auto* dialog = dynamic_cast<ProgressDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            action(*dialog);
+        });
+        poll->start();
+    }
+    std::vector<std::string> openSymbols(CVolumiraApp& app) {
+        std::vector<std::string> symbols;
+        BrainExpressionModel& model = app.document()->detailModel();
+        for (int i = 0; i < model.geneCount(); ++i) symbols.push_back(model.geneAt(i).symbol());
+        return symbols;
+    }
+
+    test::TempDir xdg;
+    MemorySettingsStore store;
+    UserPreferences preferences{store, PreferencesEnvironment::ofProcess()};
+    RecordingPrompt prompt;
+    ScriptedResources resources;
+};
+
+// ---- start-up and unpacking ----
+
+TEST_F(StartupTest, MissingFilesEndTheStartWithTheMessage) {
+    resources.missingFiles = true;
+    {
+        auto app = makeApp();
+        EXPECT_FALSE(app->start({}));
+        EXPECT_EQ(app->frame(), nullptr);
+    }
+    EXPECT_EQ(prompt.errors, std::vector<std::string>{CVolumiraApp::kMissingFiles});
+    EXPECT_EQ(resources.steps, (std::vector<std::string>{"load", "release"}));
+}
+
+TEST_F(StartupTest, AFirstStartUnpacksUnderTheBoxAndShowsTheWindowAfterwards) {
+    resources.unpacking = Unpacking::Succeeds;
+    auto app = makeApp();
+    bool checked = false;
+    whenUnpacking([&](ProgressDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Volumira");
+        EXPECT_EQ(dialog.text().text(), "Unpacking reference atlas...");
+        EXPECT_EQ(dialog.progressBar().minimum(), 0);
+        EXPECT_EQ(dialog.progressBar().maximum(), 100);
+        EXPECT_EQ(dialog.quitButton().text(), "Quit");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.progressBar().value() == 50; }));
+        EXPECT_FALSE(app->frame()->isVisible());
+        checked = true;
+        resources.gate.open();
+    });
+    ASSERT_TRUE(app->start({}));
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(resources.workerEnded);
+    EXPECT_TRUE(app->frame()->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(prompt.errors.empty());
+    EXPECT_EQ(resources.steps, (std::vector<std::string>{"load", "unpack"}));
+}
+
+TEST_F(StartupTest, QuitCleansUpWithoutAnErrorAndEndsOnceTheWorkerHasStopped) {
+    resources.unpacking = Unpacking::RunsUntilCancelled;
+    auto app = makeApp();
+    whenUnpacking([&](ProgressDialog& dialog) {
+        QTest::mouseClick(&dialog.quitButton(), Qt::LeftButton);
+        EXPECT_EQ(dialog.text().text(), "Cleaning up...");
+        EXPECT_FALSE(dialog.quitButton().isEnabled());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return resources.sawCancel.load(); }));
+        // Neither Escape nor the window's close button ends the box while the worker runs.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        dialog.close();
+        QTest::qWait(20);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FALSE(resources.workerEnded);
+        resources.gate.open();
+    });
+    EXPECT_FALSE(app->start({}));
+    EXPECT_TRUE(resources.workerEnded);
+    EXPECT_TRUE(prompt.errors.empty());
+    EXPECT_FALSE(app->frame()->isVisible());
+
+    // The next start finds the atlas unpacked and shows no box.
+    ScriptedResources unpacked;
+    CVolumiraApp second(unpacked, preferences, store, prompt, {}, places());
+    ASSERT_TRUE(second.start({}));
+    EXPECT_EQ(unpacked.steps, std::vector<std::string>{"load"});
+    EXPECT_TRUE(second.frame()->isVisible());
+}
+
+TEST_F(StartupTest, AFailedUnpackTellsWhyAndEndsTheStart) {
+    const struct {
+        Unpacking unpacking;
+        const char* error;
+    } cases[] = {
+        {Unpacking::Throws, "No space left on device."},
+        {Unpacking::ThrowsOther,
+         "Volumira could not complete its installation at /var/lib/volumira/Atlas/. Please make sure you have "
+         "access permissions at this location and have 85 MB of free disk space."},
+    };
+    for (const auto& c : cases) {
+        ScriptedResources failing;
+        failing.unpacking = c.unpacking;
+        failing.gate.open();
+        prompt.errors.clear();
+        CVolumiraApp app(failing, preferences, store, prompt, {}, places());
+        EXPECT_FALSE(app.start({}));
+        EXPECT_EQ(prompt.errors, std::vector<std::string>{c.error});
+        EXPECT_FALSE(app.frame()->isVisible());
+    }
+}
+
+TEST_F(StartupTest, TheCommandLineFileIsOpenedAndABadOneEndsTheStart) {
+    {
+        auto app = makeApp();
+        ASSERT_TRUE(app->start({SampleData::get().geneFile("Gad1")}));
+        EXPECT_EQ(openSymbols(*app), std::vector<std::string>{"Gad1"});
+    }
+    auto app = makeApp();
+    EXPECT_FALSE(app->start({xdg.file("absent.xpr")}));
+    ASSERT_EQ(prompt.errors.size(), 1u);
+    EXPECT_NE(prompt.errors[0].find("absent.xpr"), std::string::npos) << prompt.errors[0];
+}
+
+// ---- open requests ----
+
+QByteArray framed(const QByteArray& bytes) {
+    QByteArray data(4, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(bytes.size()), data.data());
+    return data + bytes;
+}
+
+// Sends raw requests from another thread, as a later launch does, and returns the answers, one character
+// per request ('A' taken, 'D' dropped).
+std::string exchange(const QString& name, const std::vector<QByteArray>& requests) {
+    auto answers = std::async(std::launch::async, [name, requests] {
+        QLocalSocket socket;
+        socket.connectToServer(name);
+        if (!socket.waitForConnected(5000)) return std::string("no connection");
+        for (const QByteArray& r : requests) socket.write(framed(r));
+        socket.waitForBytesWritten(5000);
+        std::string got;
+        while (got.size() < requests.size() && socket.waitForReadyRead(5000)) got += socket.readAll().toStdString();
+        return got;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answers.wait_for(0s) == std::future_status::ready; }, 20000));
+    return answers.get();
+}
+
+QByteArray request(const std::string& path) {
+    return openRequestText(QString::fromStdString(path)).toUtf8();
+}
+
+TEST_F(StartupTest, RequestsDuringTheUnpackingWaitAndAreCarriedOutInOrderOnceTheWindowShows) {
+    resources.unpacking = Unpacking::Succeeds;
+    auto app = makeApp();
+    OpenRequestServer server(socketName(), [&](const QString& r) { return app->handleOpenRequest(r); });
+    ASSERT_TRUE(server.listen());
+    const std::string sst = SampleData::get().geneFile("Sst"), pvalb = SampleData::get().geneFile("Pvalb");
+    whenUnpacking([&](ProgressDialog&) {
+        const QByteArray bare = QByteArray("open(\"") + pvalb.c_str() + "\")";
+        EXPECT_EQ(exchange(socketName(), {request(sst), bare}), "AA");
+        EXPECT_EQ(app->pendingRequestCount(), 2u);
+        EXPECT_EQ(app->document()->detailModel().geneCount(), 0);
+        resources.gate.open();
+    });
+    ASSERT_TRUE(app->start({}));
+    EXPECT_EQ(app->pendingRequestCount(), 0u);
+    EXPECT_EQ(openSymbols(*app), (std::vector<std::string>{"Sst", "Pvalb"}));
+    EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(StartupTest, RequestsAfterTheStartAreCarriedOutAtOnceAndAnythingElseIsDropped) {
+    auto app = makeApp();
+    OpenRequestServer server(socketName(), [&](const QString& r) { return app->handleOpenRequest(r); });
+    ASSERT_TRUE(server.listen());
+    ASSERT_TRUE(app->start({}));
+    const std::string gad1 = SampleData::get().geneFile("Gad1");
+    // 520 UTF-16 units: "[open(\"" and "\")]" with a path that fills the rest.
+    const std::string longPath = "/" + std::string(520 - 10 - 1, 'a');
+    ASSERT_EQ(openRequestText(QString::fromStdString(longPath)).size(), 520);
+    const std::vector<QByteArray> requests = {
+        request(gad1),
+        request(longPath),
+        "[open(\"relative.xpr\")]",
+        "[close(\"/a.xpr\")]",
+        "[open(\"/a.xpr\")",
+        "[open()]",
+        "",
+        QByteArray("[open(\"/a\xff.xpr\")]"),
+        QByteArray("[open(\"/a\0b\")]", 14),
+    };
+    EXPECT_EQ(exchange(socketName(), requests), "ADDDDDDDD");
+    EXPECT_EQ(openSymbols(*app), std::vector<std::string>{"Gad1"});
+    EXPECT_EQ(app->pendingRequestCount(), 0u);
+    EXPECT_TRUE(prompt.errors.empty());
+    // A frame longer than any request ends the connection unanswered.
+    EXPECT_EQ(exchange(socketName(), {QByteArray(5000, 'x')}), "");
+    // One unit less than the limit is a request like any other: its file is missing.
+    const std::string justShorter = "/" + std::string(520 - 10 - 2, 'a');
+    EXPECT_EQ(exchange(socketName(), {request(justShorter)}), "A");
+    EXPECT_EQ(prompt.errors.size(), 1u);
+}
+
+TEST_F(StartupTest, ARequestThatArrivesWhileADialogIsOpenWaitsUntilItCloses) {
+    auto app = makeApp();
+    OpenRequestServer server(socketName(), [&](const QString& r) { return app->handleOpenRequest(r); });
+    ASSERT_TRUE(server.listen());
+    ASSERT_TRUE(app->start({}));
+    QDialog options(app->frame());
+    options.setModal(true);
+    options.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() == &options; }));
+    EXPECT_EQ(exchange(socketName(), {request(SampleData::get().geneFile("Pvalb"))}), "A");
+    EXPECT_EQ(app->pendingRequestCount(), 1u);
+    EXPECT_EQ(app->document()->detailModel().geneCount(), 0);
+    options.reject();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app->pendingRequestCount() == 0; }));
+    EXPECT_EQ(openSymbols(*app), std::vector<std::string>{"Pvalb"});
+}
+
+TEST_F(StartupTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndEnds) {
+    auto app = makeApp();
+    OpenRequestServer server(OpenRequestServer::defaultName(),
+                             [&](const QString& r) { return app->handleOpenRequest(r); });
+    ASSERT_TRUE(server.listen());
+    ASSERT_TRUE(app->start({}));
+    // A relative path is made absolute by the launch.
+    QProcess launch;
+    launch.setWorkingDirectory(QString::fromStdString(fs::path(SampleData::get().geneFile("Sst")).parent_path()));
+    launch.start(VOLUMIRA_PROGRAM, {"Sst.xpr"});
+    ASSERT_TRUE(launch.waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return launch.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(launch.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(launch.exitCode(), 0) << launch.readAllStandardError().toStdString();
+    EXPECT_EQ(openSymbols(*app), std::vector<std::string>{"Sst"});
+}
+
+TEST_F(StartupTest, ASocketLeftBehindIsReplacedAndALiveOneIsNot) {
+    const std::string path = xdg.file("stale");
+    // A bound socket nobody listens on: what a crashed instance leaves.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    const QString name = QString::fromStdString(path);
+    EXPECT_EQ(OpenRequestServer::send(name, {"[open(\"/a.xpr\")]"}), OpenRequestServer::Delivery::NoInstance);
+    std::vector<QString> received;
+    OpenRequestServer first(name, [&](const QString& r) {
+        received.push_back(r);
+        return true;
+    });
+    ASSERT_TRUE(first.listen());
+    OpenRequestServer second(name, [](const QString&) { return true; });
+    EXPECT_FALSE(second.listen());
+    EXPECT_EQ(exchange(name, {"[open(\"/a.xpr\")]"}), "A");
+    EXPECT_EQ(received, std::vector<QString>{"[open(\"/a.xpr\")]"});
+}
+
+TEST(OpenRequestText, IsParsedStrictly) {
+    const struct {
+        const char* request;
+        std::optional<std::string> path;
+    } cases[] = {
+        {"[open(\"/data/Gad1.xpr\")]", "/data/Gad1.xpr"},
+        {"open(\"/data/Gad1.xpr\")", "/data/Gad1.xpr"},
+        {"[open(\"/with \\\"quote\\\" and )].xpr\")]", "/with \\\"quote\\\" and )].xpr"},
+        {"[open(\"/données/é.xpr\")]", "/données/é.xpr"},
+        {"[open(\"Gad1.xpr\")]", std::nullopt},
+        {"[open(\"\")]", std::nullopt},
+        {"[open(\"/a.xpr\")] ", std::nullopt},
+        {" [open(\"/a.xpr\")]", std::nullopt},
+        {"[OPEN(\"/a.xpr\")]", std::nullopt},
+        {"[print(\"/a.xpr\")]", std::nullopt},
+        {"open(/a.xpr)", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseOpenRequest(QString::fromUtf8(c.request)), c.path) << c.request;
+    EXPECT_EQ(parseOpenRequest(openRequestText("/a b/c.xpr")), std::optional<std::string>("/a b/c.xpr"));
+}
+
+// ---- the file type ----
+
+struct DefaultsCase {
+    const char* name;
+    const char* before;
+    const char* after; // nullptr: left as it was
+};
+
+TEST(MimeAppsList, NamesVolumiraAsTheDefaultAndKeepsEverythingElse) {
+    const DefaultsCase cases[] = {
+        {"Empty", "", "[Default Applications]\napplication/x-volumira-expression=volumira.desktop\n"},
+        {"OtherGroupsOnly", "[Added Associations]\ntext/plain=gedit.desktop;\n",
+         "[Added Associations]\ntext/plain=gedit.desktop;\n\n[Default Applications]\n"
+         "application/x-volumira-expression=volumira.desktop\n"},
+        {"AddedToTheGroup",
+         "# mine\n[Default Applications]\ntext/html=firefox.desktop\n\n[Added Associations]\nx/y=z.desktop;\n",
+         "# mine\n[Default Applications]\ntext/html=firefox.desktop\napplication/x-volumira-expression=volumira."
+         "desktop\n\n[Added Associations]\nx/y=z.desktop;\n"},
+        {"AnotherProgramIsReplaced",
+         "[Default Applications]\napplication/x-volumira-expression=other.desktop\ntext/html=firefox.desktop\n",
+         "[Default Applications]\napplication/x-volumira-expression=volumira.desktop\ntext/html=firefox.desktop\n"},
+        {"OursSecondIsReplaced",
+         "[Default Applications]\napplication/x-volumira-expression=other.desktop;volumira.desktop;\n",
+         "[Default Applications]\napplication/x-volumira-expression=volumira.desktop\n"},
+        {"NoFinalLineBreak", "[Default Applications]\napplication/x-volumira-expression=other.desktop",
+         "[Default Applications]\napplication/x-volumira-expression=volumira.desktop"},
+        {"AnAddedAssociationIsNoDefault", "[Added Associations]\napplication/x-volumira-expression=other.desktop;\n",
+         "[Added Associations]\napplication/x-volumira-expression=other.desktop;\n\n[Default Applications]\n"
+         "application/x-volumira-expression=volumira.desktop\n"},
+        {"AlreadyOurs", "[Default Applications]\napplication/x-volumira-expression=volumira.desktop\n", nullptr},
+        {"OursFirstInAList",
+         "[Default Applications]  \n application/x-volumira-expression = volumira.desktop;other.desktop;\n",
+         nullptr},
+    };
+    for (const DefaultsCase& c : cases) {
+        const std::optional<std::string> got = withDefaultApplication(c.before, kExpressionMimeType, kDesktopId);
+        EXPECT_EQ(got, c.after ? std::optional<std::string>(c.after) : std::nullopt) << c.name;
+    }
+}
+
+TEST(DesktopEntry, ExecCarriesAnyProgramPath) {
+    const struct {
+        const char* path;
+        std::optional<std::string> exec;
+    } cases[] = {
+        {"/usr/bin/volumira", "Exec=/usr/bin/volumira %f\n"},
+        {"/opt/My Apps/volumira", "Exec=\"/opt/My Apps/volumira\" %f\n"},
+        {"/opt/100%/volumira", "Exec=/opt/100%%/volumira %f\n"},
+        {"/opt/a\"b$c/volumira", "Exec=\"/opt/a\\\\\"b\\\\$c/volumira\" %f\n"},
+        {"/opt/line\nbreak", std::nullopt},
+        {"relative/volumira", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::string> entry = desktopEntryText(c.path);
+        if (!c.exec) {
+            EXPECT_FALSE(entry) << c.path;
+            continue;
+        }
+        ASSERT_TRUE(entry) << c.path;
+        EXPECT_NE(entry->find("\n" + *c.exec), std::string::npos) << *entry;
+        EXPECT_NE(entry->find("\nMimeType=application/x-volumira-expression;\n"), std::string::npos);
+    }
+}
+
+class UserAssociation : public ::testing::Test {
+  protected:
+    DesktopPlaces places(const std::string& program = "/opt/volumira/bin/volumira") const {
+        return {dir.file("config"), dir.file("data"), {dir.file("share1"), dir.file("share2")}, program};
+    }
+    std::string mimeapps() const { return dir.file("config/mimeapps.list"); }
+    std::string userEntry() const { return dir.file("data/applications/volumira.desktop"); }
+    test::TempDir dir;
+};
+
+TEST_F(UserAssociation, AnAssociationToAnotherProgramIsReplacedOnceAndTheRestKept) {
+    fs::create_directories(dir.file("config"));
+    test::writeBytes(mimeapps(), "[Default Applications]\napplication/x-volumira-expression=other.desktop\n"
+                                 "text/html=firefox.desktop\n\n[Added Associations]\ntext/plain=gedit.desktop;\n");
+    ::chmod(mimeapps().c_str(), 0640);
+    EXPECT_EQ(assertFileAssociation(places()).defaults, FileChange::Written);
+    EXPECT_EQ(test::readBytes(mimeapps()),
+              "[Default Applications]\napplication/x-volumira-expression=volumira.desktop\n"
+              "text/html=firefox.desktop\n\n[Added Associations]\ntext/plain=gedit.desktop;\n");
+    EXPECT_EQ(fs::status(mimeapps()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(assertFileAssociation(places()).defaults, FileChange::Unchanged);
+    // No temporary file stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("config")), fs::directory_iterator()), 1);
+}
+
+TEST_F(UserAssociation, ALinkedListStaysALink) {
+    fs::create_directories(dir.file("config"));
+    fs::create_directories(dir.file("dotfiles"));
+    test::writeBytes(dir.file("dotfiles/mimeapps.list"), "[Default Applications]\ntext/html=firefox.desktop\n");
+    fs::create_symlink(dir.file("dotfiles/mimeapps.list"), mimeapps());
+    EXPECT_EQ(assertFileAssociation(places()).defaults, FileChange::Written);
+    EXPECT_TRUE(fs::is_symlink(mimeapps()));
+    EXPECT_EQ(test::readBytes(dir.file("dotfiles/mimeapps.list")),
+              "[Default Applications]\ntext/html=firefox.desktop\napplication/x-volumira-expression=volumira.desktop\n");
+}
+
+TEST_F(UserAssociation, AListThatCannotBeReadIsLeftAlone) {
+    if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads every file";
+    fs::create_directories(dir.file("config"));
+    test::writeBytes(mimeapps(), "[Default Applications]\ntext/html=firefox.desktop\n");
+    ::chmod(mimeapps().c_str(), 0);
+    EXPECT_EQ(assertFileAssociation(places()).defaults, FileChange::Failed);
+    ::chmod(mimeapps().c_str(), 0600);
+    EXPECT_EQ(test::readBytes(mimeapps()), "[Default Applications]\ntext/html=firefox.desktop\n");
+}
+
+TEST_F(UserAssociation, TheUserEntryStandsInForAMissingInstalledOne) {
+    EXPECT_EQ(assertFileAssociation(places()).desktopEntry, FileChange::Written);
+    EXPECT_NE(test::readBytes(userEntry()).find("\nExec=/opt/volumira/bin/volumira %f\n"), std::string::npos);
+    EXPECT_EQ(assertFileAssociation(places()).desktopEntry, FileChange::Unchanged);
+    // Moved: the entry follows the program.
+    EXPECT_EQ(assertFileAssociation(places("/usr/local/bin/volumira")).desktopEntry, FileChange::Written);
+    EXPECT_NE(test::readBytes(userEntry()).find("\nExec=/usr/local/bin/volumira %f\n"), std::string::npos);
+}
+
+TEST_F(UserAssociation, AnInstalledEntryOrTheUsersOwnIsNotTouched) {
+    fs::create_directories(dir.file("share2/applications"));
+    test::writeBytes(dir.file("share2/applications/volumira.desktop"), "[Desktop Entry]\n");
+    EXPECT_EQ(assertFileAssociation(places()).desktopEntry, FileChange::Unchanged);
+    EXPECT_FALSE(fs::exists(userEntry()));
+
+    fs::remove(dir.file("share2/applications/volumira.desktop"));
+    fs::create_directories(dir.file("data/applications"));
+    test::writeBytes(userEntry(), "[Desktop Entry]\nExec=/home/me/volumira-dev %f\n");
+    EXPECT_EQ(assertFileAssociation(places()).desktopEntry, FileChange::Unchanged);
+    EXPECT_EQ(test::readBytes(userEntry()), "[Desktop Entry]\nExec=/home/me/volumira-dev %f\n");
+}
+
+TEST_F(StartupTest, EveryStartMakesVolumiraTheUsersDefaultForGeneFiles) {
+    fs::create_directories(xdg.file("config"));
+    test::writeBytes(xdg.file("config/mimeapps.list"),
+                     "[Default Applications]\napplication/x-volumira-expression=other.desktop\n");
+    auto app = makeApp();
+    ASSERT_TRUE(app->start({}));
+    EXPECT_EQ(test::readBytes(xdg.file("config/mimeapps.list")),
+              "[Default Applications]\napplication/x-volumira-expression=volumira.desktop\n");
+    EXPECT_NE(test::readBytes(xdg.file("data/applications/volumira.desktop")).find("Exec=/opt/volumira/bin/volumira %f"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(xdg.file("system/applications/volumira.desktop")));
+}
+
+// ---- the version check ----
+
+TEST_F(StartupTest, ADueCheckOffersTheNewBuildAndOpensOnlyAWebPage) {
+    const int newer = builtProgramVersion().buildNumber + 1;
+    const auto versions = [newer](const std::string& info) {
+        return "<versions><windows build=\"" + std::to_string(newer) +
+               "\"/><searchAPI oldest=\"1\" domains=\"0\"/><infoUrl>" + info + "</infoUrl></versions>";
+    };
+    test::Captured requested;
+    test::CannedServer server([&](httplib::Server& s) {
+        s.Get(".*", [&, versions](const httplib::Request& req, httplib::Response& res) {
+            requested.add(req.path);
+            res.set_content(versions(req.path == "/web" ? "https://example.org/volumira" : "file:///etc/passwd"),
+                            "text/xml");
+        });
+    });
+    for (const char* path : {"/web", "/local"}) {
+        std::vector<std::string> asked, opened;
+        resources.versionsUrl = server.url(path);
+        preferences.setAutomaticVersionCheck(true);
+        store.writeText("Settings", "LastVersionCheck", "");
+        auto app = makeApp({[&](const std::string& message) {
+                                asked.push_back(message);
+                                return true;
+                            },
+                            [&](const std::string& url) { opened.push_back(url); }});
+        ASSERT_TRUE(app->start({}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !app->versionCheck().running(); }, 20000));
+        EXPECT_EQ(asked, std::vector<std::string>{"A new version of Volumira is available. Click OK for more "
+                                                  "information."});
+        EXPECT_EQ(opened, std::string(path) == "/web" ? std::vector<std::string>{"https://example.org/volumira"}
+                                                      : std::vector<std::string>{});
+        EXPECT_FALSE(preferences.isVersionCheckDue());
+    }
+    // With automatic checks off nothing is asked of the server.
+    preferences.setAutomaticVersionCheck(false);
+    store.writeText("Settings", "LastVersionCheck", "");
+    resources.versionsUrl = server.url("/off");
+    auto app = makeApp();
+    ASSERT_TRUE(app->start({}));
+    EXPECT_FALSE(app->versionCheck().running());
+    EXPECT_EQ(requested.items(), (std::vector<std::string>{"/web", "/local"}));
+}
+
+} // namespace
+} // namespace volumira
