@@ -136,6 +136,7 @@ void CGLView::installPage(GLInteractiveRenderer* page) {
 }
 
 void CGLView::initializeGL() {
+    frameCurrent_ = false;
     const QSurfaceFormat got = context()->format();
     facts_.vendor = glString(GL_VENDOR);
     facts_.renderer = glString(GL_RENDERER);
@@ -155,9 +156,16 @@ void CGLView::initializeGL() {
     }
 }
 
-void CGLView::paintGL() { router_.paint(); }
+void CGLView::paintGL() {
+    // The widget paints on every resize and again at the window's next paint; its framebuffer keeps the
+    // last frame, so a paint that nobody asked a new frame for shows that one instead of drawing it twice.
+    if (frameCurrent_) return;
+    frameCurrent_ = true;
+    router_.paint();
+}
 
 void CGLView::resizeGL(int w, int h) {
+    frameCurrent_ = false;
     try {
         router_.resized(w, h);
     } catch (const std::exception& e) {
@@ -167,18 +175,22 @@ void CGLView::resizeGL(int w, int h) {
 
 void CGLView::redrawNow() {
     if (!isVisible()) return;
+    frameCurrent_ = false;
     const bool wasCurrent = context() && QOpenGLContext::currentContext() == context();
     repaint();
     // Composing the frame leaves the toolkit's own context current; the caller may go on with ours.
     if (wasCurrent) QOpenGLWidget::makeCurrent();
 }
 
-void CGLView::requestRedraw() { update(); }
+void CGLView::requestRedraw() {
+    frameCurrent_ = false;
+    update();
+}
 
 void CGLView::swapBuffers() {
     if (!makeCurrent()) throw std::runtime_error("Error setting OpenGL context.");
     // The widget composes its framebuffer into the window itself after each paint.
-    update();
+    requestRedraw();
 }
 
 bool CGLView::makeCurrent() {

@@ -97,7 +97,7 @@ class CGLView : public QOpenGLWidget,
     void ungrabMouse() override {}
     void armLeaveNotification() override {}
     void presentFrame() override {}
-    void schedulePaint() override { update(); }
+    void schedulePaint() override { requestRedraw(); }
     void clientSize(int& width, int& height) const override;
     bool startPlatformTimer(int id, int intervalMs) override;
     void killPlatformTimer(int id) override;
@@ -111,6 +111,8 @@ class CGLView : public QOpenGLWidget,
     TextBoxFactory textBoxFactory_;
     StatusSink statusSink_;
     bool contextReady_ = false;
+    // The framebuffer holds the frame of the current state: nothing has asked for a new one since.
+    bool frameCurrent_ = false;
     bool showDiagnostic_ = false;
     DisplayFacts facts_;
 };

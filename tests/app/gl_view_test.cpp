@@ -133,7 +133,7 @@ class GLViewTest : public ::testing::Test {
             view->show();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
         } else {
-            view->update();
+            view->requestRedraw();
         }
         ASSERT_TRUE(swapped.count() > 0 || swapped.wait(10000));
         QCoreApplication::processEvents();

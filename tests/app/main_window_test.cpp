@@ -2,6 +2,7 @@
 #include "app/CGLView.h"
 #include "app/CMainFrame.h"
 #include "app/CVolumiraView.h"
+#include "app/CorrelationDomainDialog.h"
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
 #include "app/PreferencesDialog.h"
@@ -32,9 +33,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
@@ -748,6 +752,48 @@ TEST_F(MainWindowTest, PlacementAndBarsAreSavedOnCloseAndRestoredAtTheNextStart)
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     EXPECT_TRUE(frame.windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(MainWindowTest, TheSimilarGenesDialogListsTheDomainsAndRemembersTheChoiceForTheRun) {
+    const SearchConfig& config = SearchConfig::instance();
+    std::vector<const Structure*> domains;
+    std::vector<int> indents;
+    for (int i = 0; i < config.similarDomainCount(); ++i)
+        if (config.similarDomain(i)) {
+            domains.push_back(config.similarDomain(i));
+            indents.push_back(config.similarIndent(i));
+        }
+    ASSERT_GE(domains.size(), 2u) << "the sample configuration offers domains";
+    {
+        CorrelationDomainDialog dialog(config);
+        QListWidget& list = dialog.domainList();
+        ASSERT_EQ(list.count(), static_cast<int>(domains.size()));
+        for (int i = 0; i < list.count(); ++i)
+            EXPECT_EQ(list.item(i)->text().toStdString(),
+                      std::string(3 * indents[i], ' ') + domains[i]->name + " (" + domains[i]->acronym + ")");
+        EXPECT_EQ(list.currentRow(), 0);
+        EXPECT_TRUE(dialog.findChild<QRadioButton*>("Coronal")->isChecked());
+        list.setCurrentRow(1);
+        dialog.findChild<QRadioButton*>("Both")->setChecked(true);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Find"), Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.structureId(), domains[1]->id);
+        EXPECT_EQ(dialog.planes(), CorrelationDomainDialog::kBoth);
+    }
+    CorrelationDomainDialog again(config);
+    EXPECT_EQ(again.domainList().currentRow(), 1);
+    EXPECT_TRUE(again.findChild<QRadioButton*>("Both")->isChecked());
+    again.findChild<QRadioButton*>("Sagittal")->setChecked(true);
+    // A double click on an entry finds at once.
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    const QRect first = again.domainList().visualItemRect(again.domainList().item(0));
+    // A user's double click: a click, then the second press that the system reports as a double click.
+    QTest::mouseClick(again.domainList().viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(again.domainList().viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_EQ(again.result(), QDialog::Accepted);
+    EXPECT_EQ(again.structureId(), domains[0]->id);
+    EXPECT_EQ(again.planes(), CorrelationDomainDialog::kSagittal);
 }
 
 TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {
