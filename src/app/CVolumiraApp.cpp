@@ -100,18 +100,17 @@ bool CVolumiraApp::start(const std::vector<std::string>& files) {
     if (!ensureAtlasUnpacked()) return false;
     frame_->show();
     shown_ = true;
-    // The display is judged once its context exists, which showing the window creates.
-    QTimer::singleShot(0, frame_.get(), [this] { checkDisplay(); });
     replayPending();
-    try {
-        versionCheck_->startIfDue(resources_.versionCheckSettings());
-    } catch (const std::exception&) {
-        // Not reported: the check stays due and runs at the next start.
-    }
+    // The display is judged once its context exists, which showing the window creates; the version check
+    // follows, so that its offer never stacks on the display's questions.
+    QTimer::singleShot(0, frame_.get(), [this] {
+        if (checkDisplay()) startVersionCheck();
+        displayChecked_ = true;
+    });
     return true;
 }
 
-void CVolumiraApp::checkDisplay() {
+bool CVolumiraApp::checkDisplay() {
     bool usable = true;
     try {
         usable = frame_->view().dataView().checkDisplay();
@@ -120,6 +119,15 @@ void CVolumiraApp::checkDisplay() {
         usable = false;
     }
     if (!usable) QCoreApplication::exit(1);
+    return usable;
+}
+
+void CVolumiraApp::startVersionCheck() {
+    try {
+        versionCheck_->startIfDue(resources_.versionCheckSettings());
+    } catch (const std::exception&) {
+        // Not reported: the check stays due and runs at the next start.
+    }
 }
 
 bool CVolumiraApp::ensureAtlasUnpacked() {

@@ -79,12 +79,16 @@ class CVolumiraApp {
     CVolumiraDoc* document() { return document_.get(); }
     std::size_t pendingRequestCount() const { return pending_.size(); }
     const VersionCheck& versionCheck() const { return *versionCheck_; }
+    // True once the shown window's display has been judged and the version check started when due.
+    bool displayChecked() const { return displayChecked_; }
 
   private:
     bool windowFree() const;
     void replayPending();
     bool carryOut(const QString& request);
-    void checkDisplay();
+    // False (and the program told to end) when the display is unusable.
+    bool checkDisplay();
+    void startVersionCheck();
 
     AppResources& resources_;
     UserPreferences& preferences_;
@@ -100,6 +104,7 @@ class CVolumiraApp {
     std::unique_ptr<QTimer> retry_;
     bool shown_ = false;
     bool replaying_ = false;
+    bool displayChecked_ = false;
 };
 
 } // namespace volumira

@@ -627,7 +627,7 @@ TEST_F(StartupTest, ADueCheckOffersTheNewBuildAndOpensOnlyAWebPage) {
                             },
                             [&](const std::string& url) { opened.push_back(url); }});
         ASSERT_TRUE(app->start({}));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !app->versionCheck().running(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->displayChecked() && !app->versionCheck().running(); }, 20000));
         EXPECT_EQ(asked, std::vector<std::string>{"A new version of Volumira is available. Click OK for more "
                                                   "information."});
         EXPECT_EQ(opened, std::string(path) == "/web" ? std::vector<std::string>{"https://example.org/volumira"}
@@ -640,6 +640,7 @@ TEST_F(StartupTest, ADueCheckOffersTheNewBuildAndOpensOnlyAWebPage) {
     resources.versionsUrl = server.url("/off");
     auto app = makeApp();
     ASSERT_TRUE(app->start({}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->displayChecked(); }));
     EXPECT_FALSE(app->versionCheck().running());
     EXPECT_EQ(requested.items(), (std::vector<std::string>{"/web", "/local"}));
 }
