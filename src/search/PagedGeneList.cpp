@@ -263,6 +263,8 @@ void PagedGeneList::updatePageCount() {
 }
 
 void PagedGeneList::loadFile(const std::string& path) {
+    // A search still receiving would store its late pages over the imported genes.
+    if (query_) query_->cancel();
     clear(true);
     // Whatever was read counts, also when the import ends in an error.
     const auto markFinal = [this] {

@@ -3,6 +3,7 @@
 #include "NetTestSupport.h"
 #include "search/GeneQuery.h"
 #include "search/PagedGeneList.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -193,6 +194,22 @@ TEST_F(GeneQueryNet, AListenerMayStartANewSearchWhileRecordsArrive) {
     EXPECT_FALSE(list_.geneResults());
     EXPECT_EQ(list_.status(), "");
     EXPECT_EQ(bodies_.items().size(), 2u);
+}
+
+TEST_F(GeneQueryNet, ImportingAGeneListCancelsTheSearchStillReceiving) {
+    test::TempDir dir;
+    const std::string path = dir.file("Imported.csv");
+    test::writeBytes(path, "symbol,experiment\r\nCalb1,2001\r\nPvalb,2002\r\n");
+    list_.searchText(url_, "Gad1", "Gad1", "0310", false);
+    list_.loadFile(path);
+    // Whatever the cancelled search still had on its way is reported and dropped.
+    ui_.runUntil([&] { return !list_.query()->isRunning(); });
+    ui_.runUntil([] { return false; }, std::chrono::seconds(1));
+    ASSERT_EQ(list_.size(), 2);
+    EXPECT_EQ(list_.result(0)->symbol(), "Calb1");
+    EXPECT_EQ(list_.result(1)->symbol(), "Pvalb");
+    EXPECT_EQ(list_.title(), "Imported.csv");
+    EXPECT_EQ(recorder_.count(Listener::kRequestComplete), 0);
 }
 
 } // namespace
