@@ -2,6 +2,7 @@
 
 #include "app/CGLView.h"
 #include "app/AboutDialog.h"
+#include "app/AnatomicSearchDialog.h"
 #include "app/CVolumiraView.h"
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
@@ -13,6 +14,10 @@
 #include "document/CVolumiraDoc.h"
 #include "document/CommandTable.h"
 #include "document/GeneListText.h"
+#include "document/ResultTabs.h"
+#include "document/SearchCommands.h"
+#include "expression/GeneExpression.h"
+#include "search/SearchConfig.h"
 #include "document/SelectionCommands.h"
 #include "expression/BrainExpressionModel.h"
 #include "net/NetworkQueue.h"
@@ -254,6 +259,8 @@ CommandContext CMainFrame::commandContext() const {
     c.treeHasSelection = tree && tree->selectedStructure();
     c.geneRowCount = view_->geneList().count();
     c.selectedGeneCount = static_cast<int>(view_->geneList().selectedRows().size());
+    const GeneExpression* first = firstSelectedGene();
+    c.firstSelectedAllowsSimilar = first && allowsSimilarSearch(*first, SearchConfig::instance());
     c.toolbarShown = toolBar_ && !toolBar_->isHidden();
     c.statusBarShown = !statusBar()->isHidden();
     c.expanded = view_->expanded();
@@ -480,6 +487,93 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     if (files.isEmpty()) return;
     event->acceptProposedAction();
     for (const QString& file : files) openGeneFile(file.toStdString());
+}
+
+const GeneExpression* CMainFrame::firstSelectedGene() const {
+    const std::vector<int> rows = view_->geneList().selectedRows();
+    const BrainExpressionModel& model = document_.detailModel();
+    return !rows.empty() && rows.front() < model.geneCount() ? &model.geneAt(rows.front()) : nullptr;
+}
+
+void CMainFrame::search() {
+    const std::string text = searchBoxText();
+    if (text.empty()) return;
+    view_->search().startTextSearch(text, text, false);
+}
+
+void CMainFrame::newTab() { view_->resultTabs().newTab(true, TabKind::Results); }
+
+void CMainFrame::closeTab() { view_->resultTabs().closeSelected(); }
+
+void CMainFrame::nextTab() { view_->resultTabs().selectNext(); }
+
+void CMainFrame::previousTab() { view_->resultTabs().selectPrevious(); }
+
+void CMainFrame::anatomicSearch() {
+    if (!anatomic_) {
+        try {
+            anatomic_ = new AnatomicSearchDialog(SearchConfig::instance(), prompt_,
+                                                 [this](const std::string& query, const std::string& caption) {
+                                                     try {
+                                                         view_->search().startAnatomicSearch(query, caption);
+                                                     } catch (const std::exception& e) {
+                                                         prompt_.error(e.what());
+                                                     }
+                                                     updateCommands();
+                                                 },
+                                                 this);
+        } catch (...) {
+            prompt_.error("Error: Could not create the anatomic search dialog box.");
+            return;
+        }
+    }
+    anatomic_->show();
+    anatomic_->raise();
+    anatomic_->activateWindow();
+}
+
+void CMainFrame::importGeneList() {
+    const std::optional<std::string> path = chooser_->chooseGeneListPath();
+    if (!path) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        view_->search().importGeneList(*path, [this](const std::string& question) {
+            return prompt_.askQuestion(question);
+        });
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        prompt_.error(e.what());
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::findSimilar() {
+    const GeneExpression* gene = firstSelectedGene();
+    if (!gene) return;
+    if (!allowsSimilarSearch(*gene, SearchConfig::instance())) {
+        prompt_.error("Not enough information to find similar genes. The image series ID is missing.");
+        return;
+    }
+    view_->search().findSimilar(gene->symbol(), gene->imageSeriesId());
+}
+
+void CMainFrame::getInfo() {
+    std::vector<std::string> pages;
+    const BrainExpressionModel& model = document_.detailModel();
+    for (const int row : view_->geneList().selectedRows())
+        if (row < model.geneCount())
+            pages.push_back(preferences_.seriesInfoUrl() + std::to_string(model.geneAt(row).imageSeriesId()));
+    openInfoPages(std::move(pages));
+}
+
+void CMainFrame::openInfoPages(std::vector<std::string> pages) {
+    if (pages.empty()) return;
+    if (opener_) opener_(pages.front());
+    pages.erase(pages.begin());
+    // The browser gets the pages one by one, as it may open a window for each.
+    if (!pages.empty())
+        QTimer::singleShot(kInfoPageIntervalMs, this, [this, pages] { openInfoPages(pages); });
 }
 
 void CMainFrame::showGeneMenu(const QPoint& globalPosition) {

@@ -24,7 +24,9 @@ class QToolBar;
 
 namespace volumira {
 
+class AnatomicSearchDialog;
 class CVolumiraDoc;
+class GeneExpression;
 class CVolumiraView;
 class FileChooser;
 class Prompt;
@@ -94,6 +96,19 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     void openReleaseNotes() override;
     void openBrainAtlasSite() override;
     void showAbout() override;
+    void search() override;
+    void newTab() override;
+    void closeTab() override;
+    void nextTab() override;
+    void previousTab() override;
+    void anatomicSearch() override;
+    void importGeneList() override;
+    void findSimilar() override;
+    void getInfo() override;
+    // Shown by Anatomic Search; made the first time.
+    AnatomicSearchDialog* anatomicSearchDialog() const { return anatomic_; }
+    // Series pages of Get Info are opened this far apart.
+    static constexpr int kInfoPageIntervalMs = 500;
 
   protected:
     // Closing saves the window's placement and its bars before the window goes.
@@ -111,6 +126,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     void rebuildRecentFiles();
     void showGeneMenu(const QPoint& globalPosition);
     void scheduleCommandUpdate();
+    // The gene of the first selected row of the gene list, or null.
+    const GeneExpression* firstSelectedGene() const;
+    void openInfoPages(std::vector<std::string> pages);
     void restorePlacement();
     void savePlacement();
     void restoreBars();
@@ -133,6 +151,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     QLabel* statusText_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    AnatomicSearchDialog* anatomic_ = nullptr;
     DesktopOpener opener_;
     HelpCommands help_;
     // The show state the stored placement asks for at the first showing.

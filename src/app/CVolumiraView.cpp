@@ -1,16 +1,23 @@
 #include "app/CVolumiraView.h"
 
 #include "app/CGLView.h"
+#include "app/CorrelationDomainDialog.h"
 #include "app/GeneListWidget.h"
 #include "app/StructureTree.h"
 #include "app/ViewControls.h"
 #include "app/ViewLayout.h"
 #include "atlas/ReferenceAtlas.h"
 #include "document/CVolumiraDoc.h"
+#include "document/ResultTabs.h"
+#include "document/SearchCommands.h"
 #include "expression/BrainExpressionModel.h"
 #include "preferences/UserPreferences.h"
 #include "render_qt/QtGLTextBox.h"
+#include "app/Prompt.h"
 #include "scene/BrainSceneRenderer.h"
+#include "search/SearchConfig.h"
+#include "storage/Caches.h"
+#include "thumbnails/BrainThumbnailRenderer.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -37,7 +44,10 @@ CVolumiraView::~CVolumiraView() {
     const GLDisplay::ContextGrab grab(*dataView_);
     dataView_->installPage(nullptr);
     currentPage_ = nullptr;
+    // The strip closes its result tabs through the tabs' bookkeeping, which deletes their pages and lists.
     tabs_.reset();
+    search_.reset();
+    resultTabs_.reset();
     scene_.reset();
 }
 
@@ -100,6 +110,15 @@ void CVolumiraView::buildPanels() {
     dataView_->setShowDiagnostic(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
     tabs_ = std::make_unique<TabControlRenderer>(*dataView_, this);
     scene_ = std::make_unique<BrainSceneRenderer>(*dataView_, model_, *tabs_, atlas_, preferences_);
+    domainChooser_ = std::make_unique<CorrelationDomainChooser>(this);
+    resultTabs_ = std::make_unique<ResultTabs>(*tabs_, [this](PagedGeneList& list) {
+        // The configuration is asked for now: a search-domain update may have replaced it since the start.
+        return std::make_unique<BrainThumbnailRenderer>(
+            *dataView_, list, model_, atlas_, *tabs_, *search_, SearchConfig::instance(), preferences_,
+            resultListThumbnailCache(), [this](const std::string& message) { prompt_.error(message); });
+    });
+    search_ = std::make_unique<SearchCommands>(*resultTabs_, preferences_, atlas_.ontology(), *domainChooser_,
+                                               [this] { dataView_->setFocus(Qt::OtherFocusReason); });
     model_.addListener(this);
     tabs_->addTab("Detail View", false, nullptr);
     tabs_->selectTab(0);
@@ -234,14 +253,25 @@ void CVolumiraView::modelChanged(std::int32_t event, BrainExpressionModel& model
     stateChanged();
 }
 
-void CVolumiraView::tabDeselected(int, void*) {}
+void CVolumiraView::tabDeselected(int index, void* data) {
+    if (resultTabs_) resultTabs_->tabDeselected(index, data);
+}
 
-void CVolumiraView::tabSelected(int, void* data) { switchPage(static_cast<GLInteractiveRenderer*>(data)); }
+void CVolumiraView::tabSelected(int, void* data) {
+    auto* tab = static_cast<BrainDocTab*>(data);
+    switchPage(tab ? tab->page.get() : nullptr);
+}
 
-void CVolumiraView::tabClosed(int, void* data) {
-    if (!data || data != currentPage_) return;
-    currentPage_ = nullptr;
-    dataView_->installPage(nullptr);
+void CVolumiraView::tabClosed(int index, void* data) {
+    auto* tab = static_cast<BrainDocTab*>(data);
+    if (!tab) return;
+    // The closed tab's page may be the one shown: take it out of the data view before it goes.
+    if (tab->page && tab->page.get() == currentPage_) {
+        currentPage_ = nullptr;
+        dataView_->installPage(nullptr);
+    }
+    if (resultTabs_) resultTabs_->tabClosed(index, data);
+    stateChanged();
 }
 
 } // namespace volumira

@@ -19,6 +19,9 @@ namespace volumira {
 
 class BrainSceneRenderer;
 class CBasicViewControls;
+class ResultTabs;
+class SearchCommands;
+class SimilarDomainChooser;
 class CGLView;
 class CViewControls;
 class CVolumiraDoc;
@@ -53,6 +56,9 @@ class CVolumiraView : public QWidget, public BrainExpressionModelListener, publi
     CBasicViewControls& zoomBar() { return *zoomBar_; }
     CViewControls& blendingBar() { return *blendingBar_; }
     const PanelMetrics& metrics() const { return metrics_; }
+    ResultTabs& resultTabs() { return *resultTabs_; }
+    // The document's searches, which fill the result tabs.
+    SearchCommands& search() { return *search_; }
 
     // The tree of the side tab shown; null for the bookmarks tab.
     StructureTree* currentStructureTree() const;
@@ -98,6 +104,9 @@ class CVolumiraView : public QWidget, public BrainExpressionModelListener, publi
     CGLView* dataView_ = nullptr;
     std::unique_ptr<TabControlRenderer> tabs_;
     std::unique_ptr<BrainSceneRenderer> scene_;
+    std::unique_ptr<SimilarDomainChooser> domainChooser_;
+    std::unique_ptr<ResultTabs> resultTabs_;
+    std::unique_ptr<SearchCommands> search_;
     GLInteractiveRenderer* currentPage_ = nullptr;
     QHeaderView* header_ = nullptr;
     QStandardItemModel* headerModel_ = nullptr;

@@ -69,4 +69,10 @@ void CorrelationDomainDialog::accept() {
     QDialog::accept();
 }
 
+std::optional<SimilarDomain> CorrelationDomainChooser::chooseSimilarDomain() {
+    CorrelationDomainDialog dialog(SearchConfig::instance(), parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return SimilarDomain{dialog.structureId(), dialog.planes()};
+}
+
 } // namespace volumira

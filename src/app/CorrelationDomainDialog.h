@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/SearchCommands.h"
+
 #include <QDialog>
 
 class QListWidget;
@@ -31,6 +33,16 @@ class CorrelationDomainDialog : public QDialog {
     std::vector<int> ids_;
     int structureId_ = -1;
     int planes_ = kCoronal;
+};
+
+// Asks with the dialog, over the search configuration of the moment.
+class CorrelationDomainChooser : public SimilarDomainChooser {
+  public:
+    explicit CorrelationDomainChooser(QWidget* parent) : parent_(parent) {}
+    std::optional<SimilarDomain> chooseSimilarDomain() override;
+
+  private:
+    QWidget* parent_;
 };
 
 } // namespace volumira

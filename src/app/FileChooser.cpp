@@ -14,6 +14,14 @@ std::optional<std::string> QtFileChooser::chooseOpenPath() {
     return path.toStdString();
 }
 
+std::optional<std::string> QtFileChooser::chooseGeneListPath() {
+    QString filter = "Comma Separated Value Files (*.csv)";
+    const QString path = QFileDialog::getOpenFileName(
+        parent_, "Import Gene List", QString(), "Comma Separated Value Files (*.csv);;All Files (*.*)", &filter);
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
 std::optional<std::string> QtFileChooser::chooseSavePath(const GeneExpression& gene) {
     QString filter = "Gene Expression Files (*.xpr)";
     QString path = QFileDialog::getSaveFileName(parent_, "Save As", QString::fromStdString(gene.suggestedFileName()),

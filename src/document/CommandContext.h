@@ -20,6 +20,8 @@ struct CommandContext {
     bool treeHasSelection = false;
     int geneRowCount = 0;
     int selectedGeneCount = 0;
+    // The first selected gene can be compared with others (its image series and plane allow it).
+    bool firstSelectedAllowsSimilar = false;
     bool toolbarShown = true;
     bool statusBarShown = true;
     bool expanded = false;

@@ -26,6 +26,9 @@ bool copyAvailable(const C& c) {
     return (c.focus == FocusArea::StructureTree && c.treeHasSelection) ||
            (c.focus == FocusArea::GeneList && c.selectedGeneCount > 0);
 }
+bool roomForATab(const C& c) { return c.tabCount < 5; }
+bool resultTabSelected(const C& c) { return c.selectedTab > 0; }
+bool similarAllowed(const C& c) { return c.firstSelectedAllowsSimilar; }
 bool enclosingAvailable(const C& c) { return c.detailViewShown && canShowEnclosingStructure(*c.model); }
 bool centreAvailable(const C& c) { return c.detailViewShown && selectionCentre(*c.model).has_value(); }
 
@@ -97,21 +100,30 @@ void tutorial(T& t) { t.openTutorial(); }
 void releaseNotes(T& t) { t.openReleaseNotes(); }
 void brainAtlasSite(T& t) { t.openBrainAtlasSite(); }
 void about(T& t) { t.showAbout(); }
+void search(T& t) { t.search(); }
+void newTab(T& t) { t.newTab(); }
+void closeTab(T& t) { t.closeTab(); }
+void nextTab(T& t) { t.nextTab(); }
+void previousTab(T& t) { t.previousTab(); }
+void anatomicSearch(T& t) { t.anatomicSearch(); }
+void importGeneList(T& t) { t.importGeneList(); }
+void findSimilar(T& t) { t.findSimilar(); }
+void getInfo(T& t) { t.getInfo(); }
 
 using M = CommandMark;
 using I = CommandId;
 
-// Commands whose work arrives with the search, section-image and bookmark features are listed
+// Commands whose work arrives with the section-image and bookmark features are listed
 // with their texts and have no handler yet, so they stay disabled.
 const std::array kCommands = {
     // File
-    CommandSpec{I::NewTab, "&New Tab\tCtrl+T", "Create search tab\nCreate search tab", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::NewTab, "&New Tab\tCtrl+T", "Create search tab\nCreate search tab", nullptr, M::None, roomForATab, nullptr, newTab},
     CommandSpec{I::OpenGene, "&Open Gene...\tCtrl+O", "Open a gene file\nOpen Gene", nullptr, M::None, always, nullptr, openGene},
     CommandSpec{I::SaveGene, "&Save Gene...\tCtrl+S", "Save gene to a file\nSave gene to a file", nullptr, M::None, geneSelection, nullptr, saveGenes},
     CommandSpec{I::CloseGene, "&Close Gene\tCtrl+Del", "Close gene file\nClose gene", nullptr, M::None, geneSelection, nullptr, closeGenes},
-    CommandSpec{I::CloseTab, "Close &Tab\tCtrl+W", "Close the search tab\nClose the search tab", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::AnatomicSearch, "&Anatomic Search...\tCtrl+F", "Search for genes\nSearch for genes by anatomic region", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::ImportGeneList, "&Import Gene List...", "Import list of genes\nImport list of genes", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::CloseTab, "Close &Tab\tCtrl+W", "Close the search tab\nClose the search tab", nullptr, M::None, resultTabSelected, nullptr, closeTab},
+    CommandSpec{I::AnatomicSearch, "&Anatomic Search...\tCtrl+F", "Search for genes\nSearch for genes by anatomic region", nullptr, M::None, always, nullptr, anatomicSearch},
+    CommandSpec{I::ImportGeneList, "&Import Gene List...", "Import list of genes\nImport list of genes", nullptr, M::None, always, nullptr, importGeneList},
     CommandSpec{I::Exit, "E&xit", "Quit the application; prompts to save documents\nExit", nullptr, M::None, always, nullptr, exitProgram},
     // Edit
     CommandSpec{I::Undo, "&Undo\tCtrl+Z", "Undo the last action\nUndo", "Alt+Backspace", M::None, never, nullptr, nullptr},
@@ -138,8 +150,8 @@ const std::array kCommands = {
     CommandSpec{I::ColoursAtlas, "&Atlas", "Draw expression using atlas colors\nAtlas colors", nullptr, M::Radio, detail, colourMode<1>, setColourMode<1>},
     CommandSpec{I::ColoursExpressionLevel, "&Expression Level", "Draw expression using an expression level heat map\nExpression level heat map", nullptr, M::Radio, detail, colourMode<2>, setColourMode<2>},
     CommandSpec{I::ColoursJet, "&Jet", "Draw expression using the jet color map\nJet color map", nullptr, M::Radio, detail, colourMode<3>, setColourMode<3>},
-    CommandSpec{I::FindSimilar, "&Find Similar\tCtrl+Shift+F", "Find similar genes\nFind similar genes", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::GetInfo, "&Get Info", "Show gene information in web browser\nGene information", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::FindSimilar, "&Find Similar\tCtrl+Shift+F", "Find similar genes\nFind similar genes", nullptr, M::None, similarAllowed, nullptr, findSimilar},
+    CommandSpec{I::GetInfo, "&Get Info", "Show gene information in web browser\nGene information", nullptr, M::None, geneSelection, nullptr, getInfo},
     // View
     CommandSpec{I::Reset, "&Reset\tCtrl+R", "Reset the view\nReset view", nullptr, M::None, detail, nullptr, reset},
     CommandSpec{I::CenterOnSelection, "&Center on Selection\tCtrl+Space", "Center the view on the selection\nCenter view on selection", nullptr, M::None, centreAvailable, nullptr, centre},
@@ -166,9 +178,9 @@ const std::array kCommands = {
     CommandSpec{I::BrainAtlasSite, "Tessaly &Brain Atlas", "Open the Tessaly Brain Atlas web site\nTessaly Brain Atlas", nullptr, M::None, always, nullptr, brainAtlasSite},
     CommandSpec{I::About, "&About Volumira...", "Display program information, version number and copyright\nAbout", nullptr, M::None, always, nullptr, about},
     // Without a menu entry
-    CommandSpec{I::Search, "Search", "Search for genes\nSearch", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::NextTab, "Next Tab\tCtrl+Tab", "", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::PreviousTab, "Previous Tab\tCtrl+Shift+Tab", "", nullptr, M::None, never, nullptr, nullptr},
+    CommandSpec{I::Search, "Search", "Search for genes\nSearch", nullptr, M::None, always, nullptr, search},
+    CommandSpec{I::NextTab, "Next Tab\tCtrl+Tab", "", nullptr, M::None, always, nullptr, nextTab},
+    CommandSpec{I::PreviousTab, "Previous Tab\tCtrl+Shift+Tab", "", nullptr, M::None, always, nullptr, previousTab},
 };
 
 using E = MenuEntry;

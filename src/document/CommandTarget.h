@@ -34,6 +34,15 @@ class CommandTarget {
     virtual void openReleaseNotes() = 0;
     virtual void openBrainAtlasSite() = 0;
     virtual void showAbout() = 0;
+    virtual void search() = 0;
+    virtual void newTab() = 0;
+    virtual void closeTab() = 0;
+    virtual void nextTab() = 0;
+    virtual void previousTab() = 0;
+    virtual void anatomicSearch() = 0;
+    virtual void importGeneList() = 0;
+    virtual void findSimilar() = 0;
+    virtual void getInfo() = 0;
 };
 
 } // namespace volumira

@@ -1,4 +1,5 @@
 #include "app/AboutDialog.h"
+#include "app/AnatomicSearchDialog.h"
 #include "app/CGLView.h"
 #include "app/CMainFrame.h"
 #include "app/CVolumiraView.h"
@@ -64,6 +65,8 @@ class RecordingPrompt : public Prompt {
 class ScriptedChooser : public FileChooser {
   public:
     std::optional<std::string> chooseOpenPath() override { return openPath; }
+    std::optional<std::string> chooseGeneListPath() override { return geneListPath; }
+    std::optional<std::string> geneListPath;
     std::optional<std::string> chooseSavePath(const GeneExpression& gene) override {
         offered.push_back(gene.symbol());
         return std::nullopt;
@@ -379,8 +382,7 @@ TEST_F(MainWindowTest, MarksFollowTheModelThroughTheirActions) {
     EXPECT_FALSE(stateOf(*frame, I::Toolbar).checked);
     frame->action(I::StatusBar).trigger();
     EXPECT_FALSE(stateOf(*frame, I::StatusBar).checked);
-    for (const CommandId id : {I::NewTab, I::CloseTab, I::AnatomicSearch, I::ImportGeneList, I::FindSimilar,
-                               I::GetInfo, I::ShowFullResolutionImage, I::NewBookmark})
+    for (const CommandId id : {I::CloseTab, I::FindSimilar, I::GetInfo, I::ShowFullResolutionImage, I::NewBookmark})
         EXPECT_FALSE(stateOf(*frame, id).enabled) << static_cast<int>(id);
 }
 
@@ -794,6 +796,52 @@ TEST_F(MainWindowTest, TheSimilarGenesDialogListsTheDomainsAndRemembersTheChoice
     EXPECT_EQ(again.result(), QDialog::Accepted);
     EXPECT_EQ(again.structureId(), domains[0]->id);
     EXPECT_EQ(again.planes(), CorrelationDomainDialog::kSagittal);
+}
+
+TEST_F(MainWindowTest, TheAnatomicSearchDialogBuildsTheQueryFromItsRows) {
+    const SearchConfig& config = SearchConfig::instance();
+    std::vector<std::pair<std::string, std::string>> found;
+    AnatomicSearchDialog dialog(config, prompt, [&](const std::string& query, const std::string& caption) {
+        found.emplace_back(query, caption);
+    });
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.windowTitle(), "Anatomic Search");
+    ASSERT_GE(config.anatomicDomainCount(), 3);
+    // Without a region, and then without a filter, the row errors show and nothing is sent.
+    QTest::mouseClick(&dialog.findButton(), Qt::LeftButton);
+    dialog.list(0, 0).setCurrentIndex(0);
+    QTest::mouseClick(&dialog.findButton(), Qt::LeftButton);
+    EXPECT_EQ(prompt.errors, (std::vector<std::string>{
+                                 "Anatomic region must be specified.",
+                                 "At least one expression level, coverage, or pattern filter must be chosen for each row."}));
+    EXPECT_TRUE(found.empty());
+    EXPECT_TRUE(dialog.isVisible()) << "errors leave the dialog open";
+
+    const auto acronym = [&](int i) { return config.anatomicDomain(i)->acronym; };
+    dialog.list(0, 1).setCurrentIndex(2);
+    QTest::mouseClick(&dialog.addRowButton(), Qt::LeftButton);
+    QTest::mouseClick(&dialog.addRowButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.visibleRows(), 3);
+    EXPECT_FALSE(dialog.addRowButton().isEnabled());
+    dialog.joinOperator(1).setCurrentIndex(1);
+    dialog.list(1, 0).setCurrentIndex(1);
+    dialog.list(1, 3).setCurrentIndex(2);
+    dialog.list(2, 0).setCurrentIndex(2);
+    dialog.list(2, 2).setCurrentIndex(1);
+    QTest::mouseClick(&dialog.findButton(), Qt::LeftButton);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].first, "structac=" + acronym(0) + "[xlevel=2] or structac=" + acronym(1) +
+                                  "[xpattern=2] and structac=" + acronym(2) + "[xdensity=1]");
+    EXPECT_EQ(found[0].second, acronym(0) + " or " + acronym(1) + " and " + acronym(2));
+
+    // Deleting row 2 moves row 3 up.
+    QTest::mouseClick(&dialog.deleteButton(1), Qt::LeftButton);
+    EXPECT_EQ(dialog.visibleRows(), 2);
+    EXPECT_EQ(dialog.list(1, 0).currentIndex(), 2);
+    EXPECT_EQ(dialog.list(1, 2).currentIndex(), 1);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("Close"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {

@@ -101,10 +101,35 @@ TEST_F(CommandRulesTest, DetailCommandsFollowTheDetailView) {
 }
 
 TEST_F(CommandRulesTest, LaterCommandsAndTheEditStubsStayDisabled) {
-    for (const CommandId id : {I::NewTab, I::CloseTab, I::AnatomicSearch, I::ImportGeneList, I::FindSimilar,
-                               I::GetInfo, I::ShowFullResolutionImage, I::Search, I::NewBookmark, I::NewGroup,
+    for (const CommandId id : {I::ShowFullResolutionImage, I::NewBookmark, I::NewGroup,
                                I::MarkForSnapback, I::GoBack, I::Undo, I::Cut, I::Paste})
         EXPECT_FALSE(state(id).enabled) << static_cast<int>(id);
+}
+
+TEST_F(CommandRulesTest, TabAndGeneSearchCommandsFollowTheStripAndTheSelection) {
+    const struct {
+        int tabs, selected, genes;
+        bool similar;
+        bool newTab, closeTab, findSimilar, getInfo;
+    } cases[] = {
+        {1, 0, 0, false, true, false, false, false},
+        {4, 3, 1, false, true, true, false, true},
+        {5, 2, 2, true, false, true, true, true},
+        {6, 0, 1, true, false, false, true, true},
+    };
+    for (const auto& c : cases) {
+        context.tabCount = c.tabs;
+        context.selectedTab = c.selected;
+        context.selectedGeneCount = c.genes;
+        context.firstSelectedAllowsSimilar = c.similar;
+        SCOPED_TRACE(testing::Message() << c.tabs << " tabs, " << c.selected << " selected");
+        EXPECT_EQ(state(I::NewTab).enabled, c.newTab);
+        EXPECT_EQ(state(I::CloseTab).enabled, c.closeTab);
+        EXPECT_EQ(state(I::FindSimilar).enabled, c.findSimilar);
+        EXPECT_EQ(state(I::GetInfo).enabled, c.getInfo);
+        for (const CommandId id : {I::Search, I::AnatomicSearch, I::ImportGeneList, I::NextTab, I::PreviousTab})
+            EXPECT_TRUE(state(id).enabled);
+    }
 }
 
 TEST_F(CommandRulesTest, SectionCommandsAreOffWhileTheAtlasLoadsAndMarkTheirPlane) {
@@ -225,6 +250,15 @@ class RecordingTarget : public CommandTarget {
     void openReleaseNotes() override { calls.push_back("releaseNotes"); }
     void openBrainAtlasSite() override { calls.push_back("site"); }
     void showAbout() override { calls.push_back("about"); }
+    void search() override { calls.push_back("search"); }
+    void newTab() override { calls.push_back("newTab"); }
+    void closeTab() override { calls.push_back("closeTab"); }
+    void nextTab() override { calls.push_back("nextTab"); }
+    void previousTab() override { calls.push_back("previousTab"); }
+    void anatomicSearch() override { calls.push_back("anatomic"); }
+    void importGeneList() override { calls.push_back("import"); }
+    void findSimilar() override { calls.push_back("similar"); }
+    void getInfo() override { calls.push_back("info"); }
     std::vector<std::string> calls;
 
   private:
@@ -241,7 +275,10 @@ TEST_F(CommandRulesTest, HandlersActOnTheModelOrAskTheWindow) {
     } windowCases[] = {{I::SagittalSections, "section2"}, {I::CoronalSections, "section0"},
                        {I::HorizontalSections, "section1"}, {I::ToolSelect, "tool2"}, {I::Copy, "copy"},
                        {I::SelectAll, "selectAll"}, {I::ExpandedView, "expanded"},
-                       {I::Options, "options"}, {I::Tutorial, "tutorial"}, {I::About, "about"}};
+                       {I::Options, "options"}, {I::Tutorial, "tutorial"}, {I::About, "about"},
+                       {I::Search, "search"}, {I::NewTab, "newTab"}, {I::CloseTab, "closeTab"},
+                       {I::NextTab, "nextTab"}, {I::AnatomicSearch, "anatomic"}, {I::ImportGeneList, "import"},
+                       {I::FindSimilar, "similar"}, {I::GetInfo, "info"}};
     for (const auto& c : windowCases) {
         run(c.id);
         EXPECT_EQ(target.calls.back(), c.call);
