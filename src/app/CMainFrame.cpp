@@ -113,7 +113,11 @@ CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPrefer
 }
 
 CMainFrame::~CMainFrame() {
-    // Transfers and the atlas load report through the dispatcher: both end before the window does.
+    // The result pages cancel the transfers they started while those can still be told: a transfer whose
+    // report is refused ends on its own, and a page must not cancel it after that. Then the queue ends the
+    // rest; transfers and the atlas load report through the dispatcher, so both end before the window does.
+    delete takeCentralWidget();
+    view_ = nullptr;
     NetworkQueue::instance().shutdown();
     dispatcher_.close();
     loader_.reset();

@@ -21,7 +21,11 @@
 #include "render/GLRenderer.h"
 #include "sample-data/SampleAtlas.h"
 #include "scene/BrainSceneRenderer.h"
+#include "search/PagedGeneList.h"
 #include "search/SearchConfig.h"
+#include "thumbnails/BrainThumbnailRenderer.h"
+#include "volumira-server/DataServer.h"
+#include "document/ResultTabs.h"
 #include "support/TempDir.h"
 
 #include <QAction>
@@ -46,12 +50,19 @@
 #include <QTest>
 #include <QToolBar>
 #include <filesystem>
+#include <thread>
 #include <gtest/gtest.h>
 
 namespace volumira {
 namespace {
 
 using I = CommandId;
+
+// Runs the event loop until the condition holds; false when it still does not after the time given.
+// (Qt's QTRY macros report to QTest, not to GoogleTest: a failure there would pass silently.)
+template <typename Condition> bool eventually(Condition condition, int milliseconds = 5000) {
+    return QTest::qWaitFor(condition, milliseconds);
+}
 
 class RecordingPrompt : public Prompt {
   public:
@@ -562,7 +573,7 @@ TEST_F(MainWindowTest, EnclosingStructureAndCentringActOnTheHighlight) {
     EXPECT_TRUE(stateOf(*frame, I::CenterOnSelection).enabled);
     const auto translation = model.translation();
     QTest::keyClick(frame.get(), Qt::Key_Space, Qt::ControlModifier);
-    QTRY_VERIFY(!frame->view().scene().isAnimating());
+    EXPECT_TRUE(eventually([&] { return !frame->view().scene().isAnimating(); }));
     EXPECT_NE(model.translation(), translation);
     QTest::keyClick(frame.get(), Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(model.highlightedStructure(), &division);
@@ -580,9 +591,9 @@ TEST_F(MainWindowTest, TheFirstSectionCommandLoadsTheAtlasOnAWorkerOnce) {
     EXPECT_EQ(frame->statusText().text(), "Loading atlas...");
     EXPECT_FALSE(stateOf(*frame, I::SagittalSections).enabled);
     EXPECT_FALSE(stateOf(*frame, I::CoronalSections).enabled);
-    QTRY_VERIFY(frame->progressBar().isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!frame->sectionLoader().loading(), 120000);
-    QTRY_COMPARE(frame->statusText().text(), QString("Ready"));
+    EXPECT_TRUE(eventually([&] { return frame->progressBar().isVisible(); }));
+    ASSERT_TRUE(eventually([&] { return !frame->sectionLoader().loading(); }, 120000));
+    EXPECT_TRUE(eventually([&] { return frame->statusText().text() == "Ready"; }));
     EXPECT_FALSE(frame->progressBar().isVisible());
     EXPECT_TRUE(model.displayFlag(0));
     EXPECT_EQ(stateOf(*frame, I::CoronalSections), (CommandState{true, true}));
@@ -606,8 +617,8 @@ TEST_F(MainWindowTest, AFailedAtlasLoadShowsItsMessageAndLeavesTheSectionsOff) {
     ReferenceAtlas atlas(data, shared);
     auto frame = makeFrame(atlas);
     frame->action(I::HorizontalSections).trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(!frame->sectionLoader().loading(), 60000);
-    QTRY_COMPARE(prompt.errors.size(), std::size_t{1});
+    ASSERT_TRUE(eventually([&] { return !frame->sectionLoader().loading(); }, 60000));
+    ASSERT_TRUE(eventually([&] { return prompt.errors.size() == 1; }));
     EXPECT_EQ(prompt.errors[0], "Could not load full scale 3D annotation image. Please try reinstalling Volumira.");
     EXPECT_FALSE(document.detailModel().displayFlag(1));
     EXPECT_EQ(frame->statusText().text(), "Ready");
@@ -858,6 +869,166 @@ TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {
     QCoreApplication::sendEvent(frame.get(), &drop);
     ASSERT_EQ(document.detailModel().geneCount(), 1);
     EXPECT_EQ(document.detailModel().geneAt(0).symbol(), "Calb1");
+}
+
+} // namespace
+} // namespace volumira
+
+namespace volumira {
+namespace {
+
+// The main window against the project's own data server on loopback, as a user searches with it.
+class SearchWindowTest : public MainWindowTest {
+  protected:
+    static void SetUpTestSuite() {
+        MainWindowTest::SetUpTestSuite();
+        server_ = new server::DataServer(SampleData::get().dataDir());
+        port_ = server_->bind("127.0.0.1", 0);
+        serving_ = new std::thread([] { server_->serve(); });
+        for (int i = 0; i < 1000 && !server_->isRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    static void TearDownTestSuite() {
+        stopServer();
+        delete server_;
+        server_ = nullptr;
+    }
+    static void stopServer() {
+        if (!serving_) return;
+        server_->stop();
+        serving_->join();
+        delete serving_;
+        serving_ = nullptr;
+    }
+
+    // Settings naming the test's server, as the preferences read them when they are made.
+    static MemorySettingsStore storeNamingServer() {
+        MemorySettingsStore store;
+        store.writeText(kSettingsSection, "HostName", "http://127.0.0.1:" + std::to_string(port_));
+        return store;
+    }
+
+    // The result tab selected now, with its list and page.
+    BrainDocTab* selectedTab(CMainFrame& frame) {
+        TabControlRenderer& strip = frame.view().tabs();
+        return frame.view().resultTabs().tabAt(strip.selectedIndex());
+    }
+    static BrainThumbnailRenderer& pageOf(BrainDocTab& tab) { return dynamic_cast<BrainThumbnailRenderer&>(*tab.page); }
+    static std::vector<std::string> symbols(const PagedGeneList& list) {
+        std::vector<std::string> result;
+        for (int i = 0; i < list.size(); ++i)
+            if (const GeneExpression* g = list.result(i)) result.push_back(g->symbol());
+        return result;
+    }
+    // A click on a point of the page given in its own coordinates (y upwards).
+    static void clickPage(CMainFrame& frame, int x, int yUp) {
+        CGLView& view = frame.view().dataView();
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(x, view.height() - yUp));
+    }
+    bool waitForTab(CMainFrame& frame, const std::string& title) {
+        return QTest::qWaitFor([&] {
+            BrainDocTab* tab = selectedTab(frame);
+            return tab && tab->list->title() == title && tab->list->size() > 0 && tab->list->result(0);
+        }, 20000);
+    }
+
+    static inline server::DataServer* server_ = nullptr;
+    static inline std::thread* serving_ = nullptr;
+    static inline int port_ = 0;
+    MemorySettingsStore searchStore = storeNamingServer();
+    UserPreferences searchPreferences{searchStore, PreferencesEnvironment::ofProcess()};
+    CVolumiraDoc searchDocument{searchPreferences, searchStore};
+};
+
+TEST_F(SearchWindowTest, FindPreviewDownloadAndFollowUpWithoutLeavingTheWindow) {
+    ASSERT_NE(searchPreferences.serverUrl(), kDefaultServerUrl);
+    CMainFrame frame(searchDocument, ReferenceAtlas::instance(), searchPreferences, prompt);
+    frame.setFileChooser(&chooser);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+
+    // Typing "Gad" and Enter: a tab titled "Gad" with Gad1 and Gad2 and their thumbnails.
+    frame.searchBox().setFocus();
+    QTest::keyClicks(&frame.searchBox(), "Gad");
+    QTest::keyClick(&frame.searchBox(), Qt::Key_Return);
+    ASSERT_TRUE(waitForTab(frame, "Gad"));
+    BrainDocTab& gad = *selectedTab(frame);
+    ASSERT_TRUE(eventually([&] { return symbols(*gad.list).size() == static_cast<std::size_t>(gad.list->size()); }, 20000));
+    const std::vector<std::string> found = symbols(*gad.list);
+    ASSERT_GE(found.size(), 2u);
+    EXPECT_EQ(found[0], "Gad1");
+    EXPECT_EQ(found[1], "Gad2");
+    EXPECT_FALSE(frame.view().detailViewShown());
+    BrainThumbnailRenderer& page = pageOf(gad);
+    ASSERT_TRUE(eventually([&] { return page.slot(0).hasThumbnail() && page.slot(1).hasThumbnail(); }, 20000));
+
+    // "Download" on Gad1: its row in the gene list and its gene in the model.
+    clickPage(frame, page.slot(0).downloadX() + 12, page.slot(0).downloadY() + 8);
+    ASSERT_TRUE(eventually([&] { return searchDocument.detailModel().geneCount() == 1; }, 20000));
+    EXPECT_EQ(searchDocument.detailModel().geneAt(0).symbol(), "Gad1");
+    EXPECT_GT(searchDocument.detailModel().geneAt(0).cells().size(), 0u);
+    EXPECT_EQ(frame.view().geneList().item(0)->text(), "Gad1");
+
+    // The first icon: every image series of Gad1 in a follow-up tab.
+    clickPage(frame, page.slot(0).iconX(0) + 8, page.slot(0).iconY() + 8);
+    ASSERT_TRUE(waitForTab(frame, "Gad1 (all)"));
+    EXPECT_EQ(selectedTab(frame)->kind, TabKind::FollowUp);
+
+    // Find Similar on the downloaded gene: the domain dialog answers with its first entry.
+    frame.view().geneList().setCurrentRow(0);
+    frame.updateCommands();
+    if (frame.action(I::FindSimilar).isEnabled()) {
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->accept();
+        });
+        frame.action(I::FindSimilar).trigger();
+        const Structure* domain = nullptr;
+        for (int i = 0; i < SearchConfig::instance().similarDomainCount() && !domain; ++i)
+            domain = SearchConfig::instance().similarDomain(i);
+        ASSERT_NE(domain, nullptr);
+        EXPECT_TRUE(waitForTab(frame, "Gad1 (" + domain->acronym + ")"));
+    } else {
+        ADD_FAILURE() << "the downloaded Gad1 allows no similar-gene search";
+    }
+
+    // The anatomic search, from its dialog: Isocortex with a high level.
+    frame.action(I::AnatomicSearch).trigger();
+    AnatomicSearchDialog* anatomic = frame.anatomicSearchDialog();
+    ASSERT_NE(anatomic, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(anatomic));
+    const SearchConfig& config = SearchConfig::instance();
+    int isocortex = -1;
+    for (int i = 0; i < config.anatomicDomainCount(); ++i)
+        if (config.anatomicDomain(i) && config.anatomicDomain(i)->acronym == "Isocortex") isocortex = i;
+    ASSERT_GE(isocortex, 0);
+    anatomic->list(0, 0).setCurrentIndex(isocortex);
+    anatomic->list(0, 1).setCurrentIndex(2);
+    QTest::mouseClick(&anatomic->findButton(), Qt::LeftButton);
+    EXPECT_TRUE(waitForTab(frame, "Isocortex"));
+
+    // A gene list file into the results tab.
+    test::TempDir dir;
+    test::writeBytes(dir.file("Mine.csv"), "symbol,experiment\r\nCalb1,2001\r\nPvalb,2002\r\n");
+    chooser.geneListPath = dir.file("Mine.csv");
+    frame.action(I::ImportGeneList).trigger();
+    ASSERT_EQ(selectedTab(frame)->list->title(), "Mine.csv");
+    EXPECT_EQ(symbols(*selectedTab(frame)->list), (std::vector<std::string>{"Calb1", "Pvalb"}));
+    EXPECT_TRUE(prompt.errors.empty()) << prompt.errors.front();
+}
+
+TEST_F(SearchWindowTest, WithTheServerStoppedTheTabShowsTheErrorAndNothingHangs) {
+    stopServer();
+    CMainFrame frame(searchDocument, ReferenceAtlas::instance(), searchPreferences, prompt);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.searchBox().setText("Calb");
+    QTest::mouseClick(frame.findChild<QPushButton*>("SearchButton"), Qt::LeftButton);
+    BrainDocTab* tab = selectedTab(frame);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_TRUE(eventually([&] { return tab->list->statusText().rfind("Error: ", 0) == 0; }, 20000))
+        << tab->list->statusText();
+    EXPECT_EQ(tab->list->size(), 0);
 }
 
 } // namespace
