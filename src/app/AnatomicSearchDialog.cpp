@@ -13,14 +13,13 @@
 
 namespace volumira {
 
-AnatomicSearchDialog::AnatomicSearchDialog(const SearchConfig& config, Prompt& prompt, FindHandler find,
-                                           QWidget* parent)
-    : QDialog(parent), config_(config), prompt_(prompt), handler_(std::move(find)) {
+AnatomicSearchDialog::AnatomicSearchDialog(ConfigSource config, Prompt& prompt, FindHandler find, QWidget* parent)
+    : QDialog(parent), config_(std::move(config)), prompt_(prompt), handler_(std::move(find)) {
     setObjectName("AnatomicSearchDialog");
     setWindowTitle("Anatomic Search");
     setModal(false);
     QStringList regions;
-    for (const std::string& label : anatomicDomainLabels(config_)) regions << QString::fromStdString(label);
+    for (const std::string& label : anatomicDomainLabels(config_())) regions << QString::fromStdString(label);
     const QStringList levels{"Any", "Low/Medium", "High"};
     const QStringList patterns{"Any", "Not clustered", "Clustered"};
 
@@ -115,7 +114,7 @@ void AnatomicSearchDialog::find() {
     readRows();
     AnatomicQuery query;
     try {
-        query = rows_.build(config_);
+        query = rows_.build(config_());
     } catch (const std::exception& e) {
         prompt_.error(e.what());
         return;

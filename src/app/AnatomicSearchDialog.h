@@ -21,9 +21,11 @@ class SearchConfig;
 class AnatomicSearchDialog : public QDialog {
   public:
     using FindHandler = std::function<void(const std::string& query, const std::string& caption)>;
+    // The configuration of the moment: an update from the server may replace it while the dialog is kept.
+    using ConfigSource = std::function<const SearchConfig&()>;
 
-    // The configuration and prompt must outlive the dialog; row errors are shown through the prompt.
-    AnatomicSearchDialog(const SearchConfig& config, Prompt& prompt, FindHandler find, QWidget* parent = nullptr);
+    // The prompt must outlive the dialog; row errors are shown through it.
+    AnatomicSearchDialog(ConfigSource config, Prompt& prompt, FindHandler find, QWidget* parent = nullptr);
 
     // The lists of a row (0..2): region, level, density, pattern; and the operator before rows 1 and 2.
     QComboBox& list(int row, int column) { return *lists_[row][column]; }
@@ -42,7 +44,7 @@ class AnatomicSearchDialog : public QDialog {
     // Copies what the lists show into the model.
     void readRows();
 
-    const SearchConfig& config_;
+    ConfigSource config_;
     Prompt& prompt_;
     FindHandler handler_;
     AnatomicSearchRows rows_;

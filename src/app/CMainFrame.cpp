@@ -516,7 +516,7 @@ void CMainFrame::previousTab() { view_->resultTabs().selectPrevious(); }
 void CMainFrame::anatomicSearch() {
     if (!anatomic_) {
         try {
-            anatomic_ = new AnatomicSearchDialog(SearchConfig::instance(), prompt_,
+            anatomic_ = new AnatomicSearchDialog([]() -> const SearchConfig& { return SearchConfig::instance(); }, prompt_,
                                                  [this](const std::string& query, const std::string& caption) {
                                                      try {
                                                          view_->search().startAnatomicSearch(query, caption);

@@ -112,9 +112,10 @@ void CVolumiraView::buildPanels() {
     scene_ = std::make_unique<BrainSceneRenderer>(*dataView_, model_, *tabs_, atlas_, preferences_);
     domainChooser_ = std::make_unique<CorrelationDomainChooser>(this);
     resultTabs_ = std::make_unique<ResultTabs>(*tabs_, [this](PagedGeneList& list) {
-        // The configuration is asked for now: a search-domain update may have replaced it since the start.
+        // The configuration is asked for at each use: a search-domain update may replace it meanwhile.
         return std::make_unique<BrainThumbnailRenderer>(
-            *dataView_, list, model_, atlas_, *tabs_, *search_, SearchConfig::instance(), preferences_,
+            *dataView_, list, model_, atlas_, *tabs_, *search_,
+            []() -> const SearchConfig& { return SearchConfig::instance(); }, preferences_,
             resultListThumbnailCache(), [this](const std::string& message) { prompt_.error(message); });
     });
     search_ = std::make_unique<SearchCommands>(*resultTabs_, preferences_, atlas_.ontology(), *domainChooser_,

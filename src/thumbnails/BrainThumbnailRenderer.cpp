@@ -36,11 +36,11 @@ void loadIcon(GLTextureButton& button, ThumbnailIcon icon) {
 
 BrainThumbnailRenderer::BrainThumbnailRenderer(GLDisplay& display, PagedGeneList& list, BrainExpressionModel& model,
                                                ReferenceAtlas& atlas, TabControlRenderer& tabs,
-                                               SearchController& controller, const SearchConfig& config,
+                                               SearchController& controller, SearchConfigSource config,
                                                UserPreferences& preferences, GeneExpressionCache& cache,
                                                ThumbnailErrors errors)
     : display_(display), list_(list), model_(model), atlas_(atlas), tabs_(tabs), controller_(controller),
-      config_(config), urls_(preferences), cache_(cache), errors_(std::move(errors)),
+      config_(std::move(config)), urls_(preferences), cache_(cache), errors_(std::move(errors)),
       grid_{atlas.dimension100(0), atlas.dimension100(1), atlas.dimension100(2)} {
     // Textures and display lists belong to the display's context.
     const GLDisplay::ContextGrab grab(display_);

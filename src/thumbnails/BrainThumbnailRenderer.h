@@ -40,6 +40,8 @@ class UserPreferences;
 
 // Shows an error to the user (a message box in the window); the page goes on afterwards.
 using ThumbnailErrors = std::function<void(const std::string& message)>;
+// The search configuration of the moment: an update from the server may replace it while a page lives.
+using SearchConfigSource = std::function<const SearchConfig&()>;
 
 class BrainThumbnailRenderer : public GLInteractiveRenderer,
                                public PagedGeneListListener,
@@ -59,7 +61,7 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     // be current or obtainable: the page's textures are made here.
     BrainThumbnailRenderer(GLDisplay& display, PagedGeneList& list, BrainExpressionModel& model,
                            ReferenceAtlas& atlas, TabControlRenderer& tabs, SearchController& controller,
-                           const SearchConfig& config, UserPreferences& preferences, GeneExpressionCache& cache,
+                           SearchConfigSource config, UserPreferences& preferences, GeneExpressionCache& cache,
                            ThumbnailErrors errors);
     ~BrainThumbnailRenderer() override;
     BrainThumbnailRenderer(const BrainThumbnailRenderer&) = delete;
@@ -113,7 +115,7 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     const std::array<int, 3>& atlasGrid() const { return grid_; }
     const BrainExpressionModel& model() const { return model_; }
     const PagedGeneList& list() const { return list_; }
-    const SearchConfig& searchConfig() const { return config_; }
+    const SearchConfig& searchConfig() const { return config_(); }
     const ServerUrls& urls() const { return urls_; }
     GeneExpressionCache& cache() { return cache_; }
     // Stores a downloaded thumbnail file; every tenth store trims the cache.
@@ -154,7 +156,7 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     ReferenceAtlas& atlas_;
     TabControlRenderer& tabs_;
     SearchController& controller_;
-    const SearchConfig& config_;
+    SearchConfigSource config_;
     ServerUrls urls_;
     GeneExpressionCache& cache_;
     ThumbnailErrors errors_;

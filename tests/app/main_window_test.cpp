@@ -812,7 +812,8 @@ TEST_F(MainWindowTest, TheSimilarGenesDialogListsTheDomainsAndRemembersTheChoice
 TEST_F(MainWindowTest, TheAnatomicSearchDialogBuildsTheQueryFromItsRows) {
     const SearchConfig& config = SearchConfig::instance();
     std::vector<std::pair<std::string, std::string>> found;
-    AnatomicSearchDialog dialog(config, prompt, [&](const std::string& query, const std::string& caption) {
+    AnatomicSearchDialog dialog([&]() -> const SearchConfig& { return config; }, prompt,
+                                [&](const std::string& query, const std::string& caption) {
         found.emplace_back(query, caption);
     });
     dialog.show();

@@ -139,7 +139,8 @@ class ThumbnailPageTest : public ::testing::Test {
         config = std::make_unique<SearchConfig>(atlas().ontology(), Sample::get().dataDir());
         config->setCoronal(true);
         config->setSagittal(false);
-        page = std::make_unique<BrainThumbnailRenderer>(*view, list, *model, atlas(), *tabs, controller, *config,
+        page = std::make_unique<BrainThumbnailRenderer>(*view, list, *model, atlas(), *tabs, controller,
+                                                        [this]() -> const SearchConfig& { return *config; },
                                                         *preferences, cache,
                                                         [this](const std::string& m) { errors.push_back(m); });
         view->events().installPage(page.get());
