@@ -577,7 +577,7 @@ void CMainFrame::openInfoPages(std::vector<std::string> pages) {
     pages.erase(pages.begin());
     // The browser gets the pages one by one, as it may open a window for each.
     if (!pages.empty())
-        QTimer::singleShot(kInfoPageIntervalMs, this, [this, pages] { openInfoPages(pages); });
+        QTimer::singleShot(kInfoPageIntervalMs, Qt::PreciseTimer, this, [this, pages] { openInfoPages(pages); });
 }
 
 void CMainFrame::showGeneMenu(const QPoint& globalPosition) {

@@ -856,6 +856,72 @@ TEST_F(MainWindowTest, TheAnatomicSearchDialogBuildsTheQueryFromItsRows) {
     EXPECT_FALSE(dialog.isVisible());
 }
 
+TEST_F(MainWindowTest, GetInfoOpensEachSeriesPageHalfASecondApartAndThePopUpOffersTheGeneCommands) {
+    auto frame = makeFrame();
+    addGene("Gad1", 14415, 101);
+    addGene("Calb1", 12307, 0);
+    addGene("Pvalb", 19293, 303);
+    std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> opened;
+    frame->setDesktopOpener([&](const std::string& target) {
+        opened.emplace_back(target, std::chrono::steady_clock::now());
+        return true;
+    });
+    GeneListWidget& list = frame->view().geneList();
+
+    // The pop-up on a row: its entries, Find Similar off for a gene without an image series.
+    std::vector<std::pair<QString, bool>> entries;
+    QTimer::singleShot(100, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : menu->actions()) entries.emplace_back(a->isSeparator() ? "|" : a->text(), a->isEnabled());
+            menu->close();
+        }
+    });
+    const QRect row1 = list.visualRect(list.model()->index(1, 0));
+    QTest::mouseClick(list.viewport(), Qt::RightButton, {}, row1.center());
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{1});
+    const std::vector<std::pair<QString, bool>> expected = {
+        {"&Get Info", true}, {"&Copy Info", true}, {"&Find Similar", false}, {"|", true}, {"C&lose", true},
+        {"&Save...", true}};
+    EXPECT_EQ(entries, expected);
+
+    list.selectAll();
+    frame->action(I::GetInfo).trigger();
+    ASSERT_TRUE(eventually([&] { return opened.size() == 3; }, 5000));
+    const std::string info = preferences.seriesInfoUrl();
+    EXPECT_EQ(opened[0].first, info + "101");
+    EXPECT_EQ(opened[1].first, info + "0");
+    EXPECT_EQ(opened[2].first, info + "303");
+    for (int i = 1; i < 3; ++i)
+        EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(opened[i].second - opened[i - 1].second).count(),
+                  CMainFrame::kInfoPageIntervalMs - 5);
+    // The gene without an image series cannot be compared: the command says so.
+    list.clearSelection();
+    list.item(1)->setSelected(true);
+    frame->findSimilar();
+    ASSERT_FALSE(prompt.errors.empty());
+    EXPECT_EQ(prompt.errors.back(), "Not enough information to find similar genes. The image series ID is missing.");
+}
+
+TEST_F(MainWindowTest, NewTabStopsAtFiveTabsAndTheTabKeysCycle) {
+    auto frame = makeFrame();
+    TabControlRenderer& strip = frame->view().tabs();
+    for (int i = 0; i < 6; ++i) frame->action(I::NewTab).trigger();
+    EXPECT_EQ(strip.tabCount(), 5) << "New Tab is off with five tabs";
+    EXPECT_FALSE(stateOf(*frame, I::NewTab).enabled);
+    EXPECT_EQ(strip.selectedIndex(), 4);
+    EXPECT_FALSE(frame->view().detailViewShown());
+    QTest::keyClick(frame.get(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(strip.selectedIndex(), 0);
+    EXPECT_TRUE(frame->view().detailViewShown());
+    QTest::keyClick(frame.get(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(strip.selectedIndex(), 4);
+    QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(strip.tabCount(), 4);
+    EXPECT_TRUE(stateOf(*frame, I::NewTab).enabled);
+    strip.selectTab(0);
+    EXPECT_FALSE(stateOf(*frame, I::CloseTab).enabled);
+}
+
 TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {
     auto frame = makeFrame();
     test::TempDir dir;
