@@ -10,6 +10,7 @@
 #include "render/ExpressionRenderer.h"
 #include "render/ExpressionThresholdControl.h"
 #include "render/GL.h"
+#include "render/SceneLighting.h"
 #include "render/GLDisplay.h"
 #include "render/GLTextBox.h"
 #include "render/InputCodes.h"
@@ -84,22 +85,7 @@ BrainSceneRenderer::~BrainSceneRenderer() {
 // ---- GL state and frame ----
 
 void BrainSceneRenderer::initialize() {
-    const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1.0f}, diffuse[] = {0.75f, 0.75f, 0.75f, 1.0f},
-                  specular[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT1, GL_SPECULAR, specular);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHT1);
-    glEnable(GL_NORMALIZE);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
+    applySceneLighting();
     // Display lists and textures need a current context, which the host guarantees from here on.
     makeSections();
     if (!meshes_) {
@@ -129,12 +115,6 @@ void BrainSceneRenderer::applyModelView() {
     camera_.applyModelView(trackball_.matrix(), model_.zoom(), model_.translation());
 }
 
-void BrainSceneRenderer::setLightPositions() {
-    const GLfloat light0[] = {1.0f, 1.0f, -1.0f, 0.0f}, light1[] = {-1.0f, -1.0f, 1.0f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, light0);
-    glLightfv(GL_LIGHT1, GL_POSITION, light1);
-}
-
 void BrainSceneRenderer::makeSections() {
     if (!sections_ && fullScale_) sections_ = std::make_unique<MPRRenderer>(model_, SectionVolumes::ofAtlas(atlas_));
 }
@@ -159,11 +139,11 @@ void BrainSceneRenderer::draw() {
     glLoadIdentity();
     glPushMatrix();
     if (compass == 0) {
-        setLightPositions();
+        placeSceneLights();
         drawCornerCompass();
     }
     applyModelView();
-    setLightPositions();
+    placeSceneLights();
     if (compass == 1) drawBregmaCompass();
 
     glDisable(GL_LIGHTING);

@@ -112,7 +112,6 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     void drawBregmaCompass();
     void drawCompassBars(bool cornerCones);
     void drawOverlays();
-    void setLightPositions();
     void updateSelectionInfo();
     void showAtlasImageAtPoint();
     void syncOrientation();

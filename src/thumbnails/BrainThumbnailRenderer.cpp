@@ -5,6 +5,7 @@
 #include "expression/ExpressionAtlas.h"
 #include "io/MemoryStream.h"
 #include "render/GL.h"
+#include "render/SceneLighting.h"
 #include "render/GLDisplay.h"
 #include "render/GLTextBox.h"
 #include "render/InputCodes.h"
@@ -86,22 +87,7 @@ BrainThumbnailRenderer::~BrainThumbnailRenderer() {
 // ---- GL state and frame ----
 
 void BrainThumbnailRenderer::initialize() {
-    const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1.0f}, diffuse[] = {0.75f, 0.75f, 0.75f, 1.0f},
-                  specular[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT1, GL_SPECULAR, specular);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHT1);
-    glEnable(GL_NORMALIZE);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
+    applySceneLighting();
 }
 
 int BrainThumbnailRenderer::stripHeight() const {
@@ -133,12 +119,6 @@ void BrainThumbnailRenderer::placeControls() {
     cancelAll_->setPosition(kCancelX + cancel_->width() + 10, cancelY);
 }
 
-void BrainThumbnailRenderer::setLightPositions() {
-    const GLfloat light0[] = {1.0f, 1.0f, -1.0f, 0.0f}, light1[] = {-1.0f, -1.0f, 1.0f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, light0);
-    glLightfv(GL_LIGHT1, GL_POSITION, light1);
-}
-
 void BrainThumbnailRenderer::draw() {
     // The strip may have gained or lost tabs since the last resize.
     if (layout_.slotCorners[0][1] != ThumbnailLayout::of(width_, height_, grid_, stripHeight()).slotCorners[0][1])
@@ -150,7 +130,7 @@ void BrainThumbnailRenderer::draw() {
     glOrtho(0, width_, 0, height_, -width_, width_);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    setLightPositions();
+    placeSceneLights();
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);

@@ -139,7 +139,6 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     void drawStatusBar();
     void refreshTitle();
     void refreshButtons();
-    void setLightPositions();
     void startNextDownload();
     void refreshStatus();
     void setStatus(std::string text);

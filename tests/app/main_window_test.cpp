@@ -7,7 +7,9 @@
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
 #include "app/PreferencesDialog.h"
+#include "RecordingPrompt.h"
 #include "app/Prompt.h"
+#include "render/BlankPage.h"
 #include "app/StructureTree.h"
 #include "app/ViewControls.h"
 #include "atlas/ReferenceAtlas.h"
@@ -64,14 +66,7 @@ template <typename Condition> bool eventually(Condition condition, int milliseco
     return QTest::qWaitFor(condition, milliseconds);
 }
 
-class RecordingPrompt : public Prompt {
-  public:
-    bool askWarning(const std::string&) override { return true; }
-    bool askQuestion(const std::string&) override { return false; }
-    void inform(const std::string&) override {}
-    void error(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> errors;
-};
+using test::RecordingPrompt;
 
 class ScriptedChooser : public FileChooser {
   public:
@@ -86,14 +81,7 @@ class ScriptedChooser : public FileChooser {
     std::vector<std::string> offered;
 };
 
-// A page that is not the scene, standing for a result tab.
-class BlankPage : public GLInteractiveRenderer {
-  public:
-    void initialize() override {}
-    void draw() override {}
-    void resize(int, int) override {}
-    void setActive(bool) override {}
-};
+using test::BlankPage;
 
 // The sample atlas, written once; the process-wide atlas and search configuration read it as the program
 // does at start-up, with only the unpacking done.

@@ -1,4 +1,5 @@
 #include "NetTestSupport.h"
+#include "RecordingPrompt.h"
 #include "app/CGLView.h"
 #include "app/CMainFrame.h"
 #include "app/CVolumiraApp.h"
@@ -69,14 +70,7 @@ class SampleData {
     test::TempDir dir_;
 };
 
-class RecordingPrompt : public Prompt {
-  public:
-    bool askWarning(const std::string&) override { return true; }
-    bool askQuestion(const std::string&) override { return false; }
-    void inform(const std::string&) override {}
-    void error(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> errors;
-};
+using test::RecordingPrompt;
 
 // A gate the worker waits at until the test opens it; it opens when it goes, so no worker is left waiting.
 class Gate {

@@ -5,6 +5,7 @@
 #include "expression/XprTestFiles.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
+#include "render/BlankPage.h"
 #include "render/FakeDisplay.h"
 #include "render/GLRenderer.h"
 #include "render/TabControlRenderer.h"
@@ -40,13 +41,7 @@ class RecordingList : public PagedGeneList {
     std::vector<std::string> calls;
 };
 
-class BlankPage : public GLInteractiveRenderer {
-  public:
-    void initialize() override {}
-    void draw() override {}
-    void resize(int, int) override {}
-    void setActive(bool) override {}
-};
+using test::BlankPage;
 
 class ChosenDomain : public SimilarDomainChooser {
   public:
