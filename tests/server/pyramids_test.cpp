@@ -1,5 +1,6 @@
 // Zoomify pyramids of section images and atlas plates, the versions file and the search domain file.
 
+#include "preferences/Version.h"
 #include "ServerFixture.h"
 #include "atlas/AtlasGrid.h"
 #include "expression/ExpressionAtlas.h"
@@ -214,7 +215,9 @@ TEST_F(PyramidTest, TheVersionsAndSearchDomainFilesAreServed) {
     ASSERT_EQ(versions->status, 200);
     EXPECT_FALSE(versions->get_header_value("Content-Type").empty());
     auto elements = attributesOf(versions->body).elements;
-    EXPECT_EQ(elements["windows"]["build"], "34");
+    // The build of the viewer of the same release, so that it is not offered itself as an update.
+    EXPECT_EQ(elements["windows"]["build"], std::to_string(build::kVersionBuild));
+    EXPECT_EQ(elements["linux"]["build"], std::to_string(build::kVersionBuild));
     EXPECT_EQ(elements["searchAPI"]["oldest"], "1");
     EXPECT_EQ(elements["searchAPI"]["domains"], version);
     EXPECT_NE(versions->body.find("<infoUrl>http://127.0.0.1:" + std::to_string(port()) + "/</infoUrl>"),

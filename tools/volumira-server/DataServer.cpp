@@ -1,6 +1,7 @@
 #include "volumira-server/DataServer.h"
 
 #include "atlas/Ontology.h"
+#include "preferences/Version.h"
 #include "sample-data/GeneData.h"
 #include "volumira-server/Catalogue.h"
 #include "volumira-server/GeneSearch.h"
@@ -130,9 +131,11 @@ struct DataServer::State {
     }
 
     void versions(const httplib::Request& request, httplib::Response& response) {
+        // The build of the viewer this server ships with: a viewer of the same release is up to date.
+        const std::string build = std::to_string(build::kVersionBuild);
         response.set_content(
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<versions>\n  <windows build=\"34\"/>\n"
-            "  <linux build=\"34\"/>\n  <searchAPI oldest=\"1\" domains=\"" +
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<versions>\n  <windows build=\"" + build + "\"/>\n"
+            "  <linux build=\"" + build + "\"/>\n  <searchAPI oldest=\"1\" domains=\"" +
                 std::to_string(searchDomainsVersion(searchDomains)) + "\"/>\n  <infoUrl>" +
                 serverUrl(request) + "/</infoUrl>\n</versions>\n",
             "text/xml");
