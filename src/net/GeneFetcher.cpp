@@ -28,8 +28,7 @@ void GeneFetcher::fetch(const std::string& name, const std::string& url,
 }
 
 void GeneFetcher::cancel() {
-    if (transfer_) transfer_->cancel();
-    transfer_ = nullptr;
+    transfer_.cancel();
     name_.clear();
     value_ = 0;
     listener_ = nullptr;
@@ -52,17 +51,16 @@ void GeneFetcher::dataReceived(const std::uint8_t*, std::size_t length) {
 }
 
 void GeneFetcher::transferComplete(const std::uint8_t* data, std::size_t length) {
-    // The transfer ends by itself after this report.
-    transfer_ = nullptr;
+    // The final report: the fetcher is idle from here on, and the listener may start the next fetch.
+    transfer_.cancel();
     if (listener_) listener_->fetchComplete(*this, data, length);
 }
 
 void GeneFetcher::transferFailed(const std::string& message) {
-    NetFile* failed = transfer_;
+    // The final report: the fetcher is idle from here on, also when the listener neither cancels nor starts
+    // another fetch. Nothing of the fetcher is touched after the listener call, which may destroy it.
+    transfer_.cancel();
     if (listener_) listener_->fetchFailed(*this, message);
-    // The transfer deletes itself once this report returns: a listener that did not cancel (or start another
-    // fetch) must not leave the fetcher holding it.
-    if (transfer_ == failed) transfer_ = nullptr;
 }
 
 } // namespace volumira

@@ -23,7 +23,7 @@ class GeneFetcher : public NetEventListener {
     // connect to server." when no transfer can be created.
     void fetch(const std::string& name, const std::string& url, GeneFetchCompletionListener* listener,
                int value);
-    bool isFetching() const { return transfer_ != nullptr; }
+    bool isFetching() const { return static_cast<bool>(transfer_); }
     // Cancels the transfer, if any, and forgets name, value, listener and progress.
     void cancel();
     float progress() const { return progress_; }
@@ -40,7 +40,7 @@ class GeneFetcher : public NetEventListener {
   private:
     std::string name_;
     GeneFetchCompletionListener* listener_ = nullptr;
-    NetFile* transfer_ = nullptr;
+    TransferHandle transfer_;
     int value_ = 0;
     std::uint64_t expected_ = 0;
     std::uint64_t received_ = 0;

@@ -4,10 +4,11 @@
 #include "net/Transfer.h"
 #include "preferences/UserPreferences.h"
 
+#include <stdexcept>
+
 namespace volumira {
 
 NetEventListener::~NetEventListener() = default;
-NetFile::~NetFile() = default;
 
 namespace {
 
@@ -19,21 +20,34 @@ const std::string& agentText() {
 
 } // namespace
 
-NetFile* postUrl(const std::string& url, const std::string& body, NetEventListener* listener, bool keepData) {
-    NetworkQueue& queue = NetworkQueue::instance();
-    auto* transfer = new Transfer(url, body, listener, keepData, agentText());
-    try {
-        queue.add(transfer);
-    } catch (...) {
-        // Never started, so cancelling deletes it.
-        transfer->cancel();
-        throw std::runtime_error("Could not connect to server.");
+TransferHandle& TransferHandle::operator=(TransferHandle&& other) noexcept {
+    if (this != &other) {
+        cancel();
+        transfer_ = std::move(other.transfer_);
     }
-    return transfer;
+    return *this;
 }
 
-NetFile* openUrl(const std::string& url, NetEventListener* listener, bool keepData) {
-    return postUrl(url, std::string(), listener, keepData);
+void TransferHandle::cancel() noexcept {
+    // Emptied first: a listener call cannot reach this handle again through cancel().
+    std::shared_ptr<Transfer> transfer = std::move(transfer_);
+    if (transfer) transfer->cancel();
+}
+
+TransferHandle postUrl(const std::string& url, const std::string& body, NetEventListener* listener,
+                       bool keepData, std::uint64_t maxBytes) {
+    auto transfer = std::make_shared<Transfer>(url, body, listener, keepData, agentText(), maxBytes);
+    try {
+        NetworkQueue::instance().add(transfer);
+    } catch (...) {
+        throw std::runtime_error("Could not connect to server.");
+    }
+    return TransferHandle(std::move(transfer));
+}
+
+TransferHandle openUrl(const std::string& url, NetEventListener* listener, bool keepData,
+                       std::uint64_t maxBytes) {
+    return postUrl(url, std::string(), listener, keepData, maxBytes);
 }
 
 } // namespace volumira

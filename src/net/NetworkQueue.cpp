@@ -20,10 +20,10 @@ NetworkQueue::NetworkQueue() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
 }
 
-void NetworkQueue::add(Transfer* job) {
+void NetworkQueue::add(std::shared_ptr<Transfer> job) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (running_.size() >= kMaxRunning) {
-        waiting_.push_back(job);
+        waiting_.push_back(std::move(job));
         return;
     }
     running_.push_back(job);
@@ -35,11 +35,12 @@ void NetworkQueue::add(Transfer* job) {
     }
 }
 
-bool NetworkQueue::remove(Transfer* job) {
+bool NetworkQueue::remove(const Transfer* job) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    const auto found = std::find(running_.begin(), running_.end(), job);
+    const auto isJob = [job](const std::shared_ptr<Transfer>& entry) { return entry.get() == job; };
+    const auto found = std::find_if(running_.begin(), running_.end(), isJob);
     if (found == running_.end()) {
-        waiting_.remove(job);
+        waiting_.remove_if(isJob);
         return false;
     }
     running_.erase(found);
@@ -50,7 +51,7 @@ bool NetworkQueue::remove(Transfer* job) {
 // A job whose thread cannot be created stays first in line and is tried again when a place frees up.
 void NetworkQueue::startWaiting() {
     while (!waiting_.empty() && running_.size() < kMaxRunning) {
-        Transfer* next = waiting_.front();
+        std::shared_ptr<Transfer> next = waiting_.front();
         running_.push_back(next);
         try {
             next->start();
@@ -66,11 +67,11 @@ void NetworkQueue::cancelAll() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     // The waiting ones go first: cancelling a running one would start them only to cancel them at once.
     // cancel() takes each job out of its list, so walk snapshots.
-    const std::vector<Transfer*> waiting(waiting_.begin(), waiting_.end());
-    for (Transfer* job : waiting)
+    const std::vector<std::shared_ptr<Transfer>> waiting(waiting_.begin(), waiting_.end());
+    for (const auto& job : waiting)
         job->cancel();
-    const std::vector<Transfer*> running(running_.begin(), running_.end());
-    for (Transfer* job : running)
+    const std::vector<std::shared_ptr<Transfer>> running(running_.begin(), running_.end());
+    for (const auto& job : running)
         job->cancel();
 }
 

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <list>
+#include <memory>
 #include <mutex>
 
 namespace volumira {
@@ -21,10 +22,10 @@ class NetworkQueue {
 
     // Starts the job when fewer than kMaxRunning run, else appends it to the waiting list. Throws, leaving
     // the job in no list, when its thread cannot be started.
-    void add(Transfer* job);
+    void add(std::shared_ptr<Transfer> job);
     // Takes the job out of its list; when it was running, the first waiting job starts. Returns whether it
     // was running. Nothing happens for a job in neither list.
-    bool remove(Transfer* job);
+    bool remove(const Transfer* job);
     // Cancels every waiting transfer, then every running one. UI thread.
     void cancelAll();
     // For the end of the UI: cancelAll(), close the installed dispatcher, then wait until every transfer
@@ -43,16 +44,15 @@ class NetworkQueue {
     // Bookkeeping of the transfer threads, so that shutdown() can wait for them.
     void threadStarted();
     void threadEnded();
-    // The lock that guards the lists; a transfer holds it while it is cancelled so that its thread cannot
-    // delete it meanwhile.
+    // The lock that guards the lists and each transfer's thread state.
     std::recursive_mutex& lock() { return mutex_; }
 
     NetworkQueue();
     ~NetworkQueue() = default;
     void startWaiting();
 
-    std::list<Transfer*> waiting_;
-    std::list<Transfer*> running_;
+    std::list<std::shared_ptr<Transfer>> waiting_;
+    std::list<std::shared_ptr<Transfer>> running_;
     mutable std::recursive_mutex mutex_;
     std::condition_variable_any threadsEnded_;
     std::size_t liveThreads_ = 0;

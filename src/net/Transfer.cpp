@@ -57,9 +57,9 @@ Report<Call> report(const Transfer& transfer, NetEventListener* listener, Call c
 } // namespace
 
 Transfer::Transfer(std::string url, std::string body, NetEventListener* listener, bool keepData,
-                   const std::string& userAgent)
+                   const std::string& userAgent, std::uint64_t maxBytes)
     : listener_(listener), url_(std::move(url)), body_(std::move(body)), userAgent_(userAgent),
-      keepData_(keepData) {
+      keepData_(keepData), maxBytes_(maxBytes) {
     easy_ = curl_easy_init();
     multi_ = curl_multi_init();
     if (!easy_ || !multi_) {
@@ -77,42 +77,36 @@ Transfer::~Transfer() {
 
 void Transfer::cancel() {
     NetworkQueue& queue = NetworkQueue::instance();
-    // Held throughout so that the thread cannot end and delete the transfer while it is being cancelled.
+    // The queue's lock orders this with start() and the thread's end.
     std::lock_guard<std::recursive_mutex> lock(queue.lock());
-    if (cancelled_) return;
+    if (cancelled_.exchange(true)) return;
     queue.remove(this);
-    if (!started_ || threadEnded_) {
-        // Never started, or its thread ended without a final report (nothing could be delivered).
-        delete this;
-        return;
-    }
-    cancelled_ = true;
-    curl_multi_wakeup(multi_);
+    // The caller holds a reference, so the multi handle is alive; a thread that ended needs no wake-up.
+    if (started_ && !threadEnded_) curl_multi_wakeup(multi_);
 }
 
 void Transfer::start() {
-    std::thread thread(&Transfer::threadMain, this);
+    std::thread thread(&Transfer::threadMain, shared_from_this());
     started_ = true;
     NetworkQueue::instance().threadStarted();
     thread.detach();
 }
 
-void Transfer::threadMain(Transfer* transfer) {
+void Transfer::threadMain(std::shared_ptr<Transfer> transfer) {
     try {
         transfer->run();
     } catch (...) {
         // run() reports its own failures; nothing may escape a thread.
     }
     NetworkQueue& queue = NetworkQueue::instance();
-    bool owned;
     {
         std::lock_guard<std::recursive_mutex> lock(queue.lock());
-        queue.remove(transfer);
-        owned = transfer->finished_ || transfer->cancelled_;
+        queue.remove(transfer.get());
         transfer->threadEnded_ = true;
     }
-    // Otherwise its owner still holds the handle, and cancel() deletes it.
-    if (owned) delete transfer;
+    // Freed here when the owner has already let go; counted as ended only afterwards, so that shutdown's
+    // wait covers the clean-up too.
+    transfer.reset();
     queue.threadEnded();
 }
 
@@ -154,7 +148,7 @@ void Transfer::run() {
         auto complete = report(*this, listener_, [this](NetEventListener& l) {
             l.transferComplete(keepData_ ? received_.data() : nullptr, keepData_ ? received_.size() : 0);
         });
-        finished_ = deliver(complete);
+        deliver(complete);
     } catch (const std::exception& e) {
         const std::string text = e.what();
         close();
@@ -228,6 +222,12 @@ bool Transfer::acceptHeaders() {
     curl_off_t announced = -1;
     curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     const std::uint64_t length = announced > 0 ? static_cast<std::uint64_t>(announced) : 0;
+    // Refused before any of the body is read.
+    if (length > maxBytes_) {
+        error_ = "Download refused: the server announced " + std::to_string(length) +
+                 " bytes, more than the limit of " + std::to_string(maxBytes_) + " bytes.";
+        return false;
+    }
     auto headers = report(*this, listener_, [contentType = std::string(type), length](NetEventListener& l) {
         l.headersReceived(contentType, length);
     });
@@ -257,6 +257,12 @@ std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count, 
 std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t total = size * count;
+    if (total > transfer->maxBytes_ - transfer->bodyBytes_) {
+        transfer->error_ = "Download stopped: the response is larger than the limit of " +
+                           std::to_string(transfer->maxBytes_) + " bytes.";
+        return 0;
+    }
+    transfer->bodyBytes_ += total;
     try {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
         for (std::size_t done = 0; done < total; done += kChunkSize)
@@ -281,7 +287,7 @@ bool Transfer::passOn(const std::uint8_t* data, std::size_t count) {
 
 void Transfer::fail(const std::string& message) {
     auto failure = report(*this, listener_, [&message](NetEventListener& l) { l.transferFailed(message); });
-    finished_ = deliver(failure);
+    deliver(failure);
 }
 
 bool Transfer::deliver(ThreadCall& call) {

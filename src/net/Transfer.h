@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <curl/curl.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,26 +13,29 @@ namespace volumira {
 
 class ThreadCall;
 
-// One HTTP transfer over libcurl, run on a thread of its own by the network queue.
-class Transfer final : public NetFile {
+// One HTTP transfer over libcurl, run on a thread of its own by the network queue. Shared by its owner's
+// handle, the queue's lists and its thread, so that whichever lets go last frees it.
+class Transfer final : public std::enable_shared_from_this<Transfer> {
   public:
     // Reads are made in chunks of this size.
     static constexpr std::size_t kChunkSize = 4096;
 
     // Throws std::runtime_error when curl cannot give the transfer its handles.
     Transfer(std::string url, std::string body, NetEventListener* listener, bool keepData,
-             const std::string& userAgent);
+             const std::string& userAgent, std::uint64_t maxBytes = kMaxDownloadBytes);
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
+    ~Transfer();
 
-    void cancel() override;
+    // UI thread. Stops all further reports and frees the queue place; a running thread winds down by
+    // itself. Harmless when repeated or after the final report.
+    void cancel();
     // Begins the thread; called by the queue with its lock held.
     void start();
     bool isCancelled() const { return cancelled_.load(); }
 
   private:
-    ~Transfer() override;
-    static void threadMain(Transfer* transfer);
+    static void threadMain(std::shared_ptr<Transfer> transfer);
     void run();
     void configure();
     // Runs curl until the response has been read, the transfer is cancelled or delivery stops.
@@ -59,11 +63,11 @@ class Transfer final : public NetFile {
     std::string error_;
     char curlError_[256] = {};
     bool keepData_;
+    std::uint64_t maxBytes_;
+    std::uint64_t bodyBytes_ = 0;
     bool headersDone_ = false;
     // Set when a report could not be delivered: the transfer ends without further reports.
     bool stopped_ = false;
-    // Set when the final report reached the listener; its owner has then dropped the handle.
-    bool finished_ = false;
     // Guarded by the queue's lock: a thread exists, and it has ended.
     bool started_ = false;
     bool threadEnded_ = false;

@@ -58,8 +58,7 @@ void GeneQuery::feed(const std::uint8_t* data, std::size_t length, bool isFinal)
 }
 
 void GeneQuery::cancel() {
-    if (transfer_ != nullptr) transfer_->cancel();
-    transfer_ = nullptr;
+    transfer_.cancel();
     resetParser();
 }
 
@@ -149,11 +148,11 @@ void GeneQuery::requestPage(int page) {
     inGene_ = false;
     const std::string body = requestBody(page);
     try {
-        transfer_ = postUrl(url_, body, this, false);
+        transfer_ = postUrl(url_, body, this, false, maxResponseBytes_);
     } catch (const std::exception&) {
-        transfer_ = nullptr;
+        transfer_.cancel();
     }
-    if (transfer_ == nullptr) throw std::runtime_error("Could not connect to " + url_);
+    if (!transfer_) throw std::runtime_error("Could not connect to " + url_);
 }
 
 void GeneQuery::headersReceived(const std::string&, std::uint64_t) {
@@ -166,14 +165,14 @@ void GeneQuery::dataReceived(const std::uint8_t* data, std::size_t length) {
 }
 
 void GeneQuery::transferComplete(const std::uint8_t*, std::size_t) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     feed(nullptr, 0, true);
     // A search started by a listener while the last records were handed over has a request of its own.
-    if (listener_ && transfer_ == nullptr) listener_->queryComplete(this);
+    if (listener_ && !transfer_) listener_->queryComplete(this);
 }
 
 void GeneQuery::transferFailed(const std::string& message) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     resetParser();
     if (listener_) listener_->queryFailed(this, message);
 }

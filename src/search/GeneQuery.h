@@ -6,6 +6,7 @@
 
 #include "expression/GeneExpression.h"
 #include "net/NetEventListener.h"
+#include "net/NetFile.h"
 #include "search/GeneQueryCompletionListener.h"
 #include "xml/XMLParser.h"
 
@@ -14,7 +15,6 @@
 
 namespace volumira {
 
-class NetFile;
 class PagedGeneList;
 
 // The namespace of the gene search service's operations.
@@ -48,7 +48,9 @@ class GeneQuery : public NetEventListener, public XMLElementHandler {
 
     // The SOAP body that asks for this page. Throws std::runtime_error "Bad query." without a search.
     std::string requestBody(int page) const;
-    bool isRunning() const { return transfer_ != nullptr; }
+    bool isRunning() const { return static_cast<bool>(transfer_); }
+    // A response longer than this fails the query; for later requests.
+    void setMaxResponseBytes(std::uint64_t limit) { maxResponseBytes_ = limit; }
     // The last total the server reported; -1 before any.
     int total() const { return total_; }
 
@@ -71,7 +73,8 @@ class GeneQuery : public NetEventListener, public XMLElementHandler {
     int seriesId_ = 0;
     int structureId_ = 0;
     int planes_ = 0;
-    NetFile* transfer_ = nullptr;
+    TransferHandle transfer_;
+    std::uint64_t maxResponseBytes_ = kMaxXmlBytes;
     GeneQueryCompletionListener* listener_;
     int total_ = -1;
     int nextIndex_ = 0;

@@ -35,23 +35,22 @@ SearchDomainUpdater::SearchDomainUpdater(SearchDomainUpdateListener* listener,
     file_ = openFile(downloadPath_, "wb");
     if (!file_) throw std::runtime_error("Search domain file could not be opened for writing.");
     try {
-        transfer_ = openUrl(places_.url, this, false);
+        // The file is read whole as XML afterwards.
+        transfer_ = openUrl(places_.url, this, false, kMaxXmlBytes);
     } catch (const std::exception&) {
-        transfer_ = nullptr;
+        transfer_.cancel();
     }
-    if (transfer_ == nullptr) {
+    if (!transfer_) {
         file_.reset();
         deleteFile(downloadPath_);
         throw std::runtime_error("Could not download search domain update.");
     }
 }
 
-SearchDomainUpdater::~SearchDomainUpdater() {
-    if (transfer_ != nullptr) transfer_->cancel();
-}
+SearchDomainUpdater::~SearchDomainUpdater() = default;
 
 void SearchDomainUpdater::abort() {
-    delete this;
+    transfer_.cancel();
 }
 
 bool SearchDomainUpdater::closeFile() {
@@ -62,25 +61,25 @@ bool SearchDomainUpdater::closeFile() {
 void SearchDomainUpdater::dataReceived(const std::uint8_t* data, std::size_t length) {
     if (data == nullptr || length == 0) return;
     if (std::fwrite(data, 1, length, file_.get()) == length) return;
-    transfer_->cancel();
-    transfer_ = nullptr;
+    transfer_.cancel();
     fail("Search domain update failed. File write error.");
 }
 
 void SearchDomainUpdater::transferFailed(const std::string& message) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     fail(message);
 }
 
 void SearchDomainUpdater::fail(const std::string& message) {
     closeFile();
     deleteFile(downloadPath_);
+    // Last: the owner may destroy the updater inside the call.
     if (listener_) listener_->searchDomainUpdateFailed(this, message);
-    delete this;
 }
 
+// Each listener call comes last: the owner may destroy the updater inside it.
 void SearchDomainUpdater::transferComplete(const std::uint8_t*, std::size_t) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     // The last buffered bytes are written when the file is closed; a short file must not be installed.
     if (!closeFile()) {
         fail("Search domain update failed. File write error.");
@@ -106,7 +105,6 @@ void SearchDomainUpdater::transferComplete(const std::uint8_t*, std::size_t) {
         SearchConfig::replaceInstance(std::move(config));
         if (listener_) listener_->searchDomainsUpdated(this);
     }
-    delete this;
 }
 
 } // namespace volumira

@@ -4,20 +4,20 @@
 // configuration, installs it in place of the per-user copy and makes it the process-wide configuration.
 
 #include "net/NetEventListener.h"
+#include "net/NetFile.h"
 #include "platform/FileUtils.h"
 
 #include <string>
 
 namespace volumira {
 
-class NetFile;
 class Ontology;
 class SearchDomainUpdater;
 
 class SearchDomainUpdateListener {
   public:
     virtual ~SearchDomainUpdateListener();
-    // The updater deletes itself when the call returns: forget it.
+    // The final report; the owner may destroy the updater from inside the call.
     virtual void searchDomainsUpdated(SearchDomainUpdater* updater) = 0;
     virtual void searchDomainUpdateFailed(SearchDomainUpdater* updater, const std::string& message) = 0;
 };
@@ -36,7 +36,8 @@ struct SearchDomainUpdatePlaces {
     static SearchDomainUpdatePlaces ofProcess();
 };
 
-// Create with new: the updater deletes itself after its final report, or in abort().
+// Owned by its creator, who may destroy it at any time: a running transfer is then cancelled and the file
+// closed.
 class SearchDomainUpdater : public NetEventListener {
   public:
     // Creates the download file and starts the transfer at once. Throws std::runtime_error "Search domain
@@ -44,27 +45,26 @@ class SearchDomainUpdater : public NetEventListener {
     // file is then deleted again).
     explicit SearchDomainUpdater(SearchDomainUpdateListener* listener);
     SearchDomainUpdater(SearchDomainUpdateListener* listener, SearchDomainUpdatePlaces places);
+    ~SearchDomainUpdater() override;
+    SearchDomainUpdater(const SearchDomainUpdater&) = delete;
+    SearchDomainUpdater& operator=(const SearchDomainUpdater&) = delete;
 
     void transferComplete(const std::uint8_t* data, std::size_t length) override;
     void transferFailed(const std::string& message) override;
     void headersReceived(const std::string&, std::uint64_t) override {}
     void dataReceived(const std::uint8_t* data, std::size_t length) override;
 
-    // Stops the update and deletes the updater without a report.
+    // Stops the update: no report follows.
     virtual void abort();
 
     const std::string& downloadPath() const { return downloadPath_; }
-
-  protected:
-    // Cancels a running transfer and closes the file.
-    ~SearchDomainUpdater() override;
 
   private:
     // Closes the download file; false when its last bytes could not be written.
     bool closeFile();
     void fail(const std::string& message);
 
-    NetFile* transfer_ = nullptr;
+    TransferHandle transfer_;
     SearchDomainUpdatePlaces places_;
     std::string downloadPath_;
     UniqueFile file_;

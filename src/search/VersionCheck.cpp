@@ -30,25 +30,26 @@ VersionCheckSettings VersionCheckSettings::ofProcess() {
 VersionCheck::VersionCheck(UserPreferences& preferences, Hooks hooks)
     : preferences_(preferences), hooks_(std::move(hooks)) {}
 
-VersionCheck::~VersionCheck() {
-    if (query_ != nullptr) query_->abort();
-    if (updater_ != nullptr) updater_->abort();
-}
+// The members' destructors cancel what runs.
+VersionCheck::~VersionCheck() = default;
 
 bool VersionCheck::startIfDue(const VersionCheckSettings& settings) {
     if (running() || !preferences_.isVersionCheckDue()) return false;
     updatePlaces_ = settings.updatePlaces;
     try {
-        query_ = new VersionQuery(this, settings.versionsUrl, settings.domainsVersion, preferences_.build());
+        query_ = std::make_unique<VersionQuery>(this, settings.versionsUrl, settings.domainsVersion,
+                                                preferences_.build());
     } catch (const std::exception&) {
-        query_ = nullptr;
+        query_.reset();
         return false;
     }
     return true;
 }
 
+// Each report ends its query or update: it is destroyed here, inside its own last call, which touches nothing
+// of itself afterwards.
 void VersionCheck::versionChecked(VersionQuery* query) {
-    query_ = nullptr;
+    const std::unique_ptr<VersionQuery> finished = std::move(query_);
     if (query->newVersionAvailable() && hooks_.confirm &&
         hooks_.confirm(query->message() + " Click OK for more information.") && hooks_.openPage &&
         isWebAddress(query->infoUrl()))
@@ -58,23 +59,23 @@ void VersionCheck::versionChecked(VersionQuery* query) {
         return;
     }
     try {
-        updater_ = new SearchDomainUpdater(this, updatePlaces_);
+        updater_ = std::make_unique<SearchDomainUpdater>(this, updatePlaces_);
     } catch (const std::exception&) {
-        updater_ = nullptr;
+        updater_.reset();
     }
 }
 
 void VersionCheck::versionCheckFailed(VersionQuery*, const std::string&) {
-    query_ = nullptr;
+    query_.reset();
 }
 
 void VersionCheck::searchDomainsUpdated(SearchDomainUpdater*) {
-    updater_ = nullptr;
+    updater_.reset();
     preferences_.recordVersionCheck();
 }
 
 void VersionCheck::searchDomainUpdateFailed(SearchDomainUpdater*, const std::string&) {
-    updater_ = nullptr;
+    updater_.reset();
 }
 
 } // namespace volumira

@@ -8,6 +8,7 @@
 #include "search/VersionQuery.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace volumira {
@@ -59,9 +60,9 @@ class VersionCheck : public VersionQueryListener, public SearchDomainUpdateListe
     UserPreferences& preferences_;
     Hooks hooks_;
     SearchDomainUpdatePlaces updatePlaces_;
-    // Both delete themselves after their report; forgotten in every report.
-    VersionQuery* query_ = nullptr;
-    SearchDomainUpdater* updater_ = nullptr;
+    // Null when none runs; released in their final report.
+    std::unique_ptr<VersionQuery> query_;
+    std::unique_ptr<SearchDomainUpdater> updater_;
 };
 
 } // namespace volumira

@@ -17,24 +17,22 @@ VersionQuery::VersionQuery(VersionQueryListener* listener)
                    UserPreferences::instance().build()) {}
 
 VersionQuery::VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion,
-                           int programBuild)
+                           int programBuild, std::uint64_t maxBytes)
     : listener_(listener), parser_(this), domainsVersion_(domainsVersion), programBuild_(programBuild) {
     constexpr const char* kInvalidAddress = "Version check failed: invalid server address.";
     if (versionsUrl.empty()) throw std::runtime_error(kInvalidAddress);
     try {
-        transfer_ = openUrl(versionsUrl, this, false);
+        transfer_ = openUrl(versionsUrl, this, false, maxBytes);
     } catch (const std::exception&) {
-        transfer_ = nullptr;
+        transfer_.cancel();
     }
-    if (transfer_ == nullptr) throw std::runtime_error(kInvalidAddress);
+    if (!transfer_) throw std::runtime_error(kInvalidAddress);
 }
 
-VersionQuery::~VersionQuery() {
-    if (transfer_ != nullptr) transfer_->cancel();
-}
+VersionQuery::~VersionQuery() = default;
 
 void VersionQuery::abort() {
-    delete this;
+    transfer_.cancel();
 }
 
 bool VersionQuery::newVersionAvailable() const {
@@ -63,8 +61,9 @@ void VersionQuery::dataReceived(const std::uint8_t* data, std::size_t length) {
     if (data != nullptr) parser_.parse(reinterpret_cast<const char*>(data), length, false);
 }
 
+// The listener call comes last: the owner may destroy the query inside it.
 void VersionQuery::transferComplete(const std::uint8_t*, std::size_t) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     parser_.parse(nullptr, 0, true);
     // No domain update is offered to a program the server no longer supports.
     if (siteUpgraded_) domainsOutdated_ = false;
@@ -74,14 +73,12 @@ void VersionQuery::transferComplete(const std::uint8_t*, std::size_t) {
         else
             listener_->versionCheckFailed(this, "Version data not found on the server.");
     }
-    delete this;
 }
 
 void VersionQuery::transferFailed(const std::string& message) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     parser_.parse(nullptr, 0, true);
     if (listener_) listener_->versionCheckFailed(this, message);
-    delete this;
 }
 
 void VersionQuery::startElement(const char* name, const char** attributes) {

@@ -5,24 +5,24 @@
 // of search domains is published.
 
 #include "net/NetEventListener.h"
+#include "net/NetFile.h"
 #include "xml/XMLParser.h"
 
 #include <string>
 
 namespace volumira {
 
-class NetFile;
 class VersionQuery;
 
 class VersionQueryListener {
   public:
     virtual ~VersionQueryListener();
-    // The query deletes itself when the call returns: forget it.
+    // The final report; the owner may destroy the query from inside the call.
     virtual void versionChecked(VersionQuery* query) = 0;
     virtual void versionCheckFailed(VersionQuery* query, const std::string& message) = 0;
 };
 
-// Create with new: the query deletes itself after its final report, or in abort().
+// Owned by its creator, who may destroy it at any time: a running transfer is then cancelled.
 class VersionQuery : public NetEventListener, public XMLElementHandler {
   public:
     // The search interface version this program speaks.
@@ -33,15 +33,20 @@ class VersionQuery : public NetEventListener, public XMLElementHandler {
     explicit VersionQuery(VersionQueryListener* listener);
     // The same with the versions file's address, the version of the search domains in use and this
     // program's build number.
+    // A versions file longer than maxBytes fails the check.
     VersionQuery(VersionQueryListener* listener, const std::string& versionsUrl, int domainsVersion,
-                 int programBuild);
+                 int programBuild, std::uint64_t maxBytes = kMaxXmlBytes);
+    // Cancels a running transfer.
+    ~VersionQuery() override;
+    VersionQuery(const VersionQuery&) = delete;
+    VersionQuery& operator=(const VersionQuery&) = delete;
 
     void transferComplete(const std::uint8_t* data, std::size_t length) override;
     void transferFailed(const std::string& message) override;
     void headersReceived(const std::string&, std::uint64_t) override {}
     void dataReceived(const std::uint8_t* data, std::size_t length) override;
 
-    // Stops the check and deletes the query without a report.
+    // Stops the check: no report follows.
     virtual void abort();
     // A newer build exists or the site has been upgraded.
     virtual bool newVersionAvailable() const;
@@ -54,12 +59,8 @@ class VersionQuery : public NetEventListener, public XMLElementHandler {
     void endElement(const char* name) override;
     void characterData(const char* text, std::size_t length) override;
 
-  protected:
-    // Cancels a running transfer.
-    ~VersionQuery() override;
-
   private:
-    NetFile* transfer_ = nullptr;
+    TransferHandle transfer_;
     std::string infoUrl_;
     VersionQueryListener* listener_;
     XMLParser parser_;

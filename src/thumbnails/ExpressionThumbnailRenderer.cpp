@@ -54,8 +54,7 @@ ExpressionThumbnailRenderer::ExpressionThumbnailRenderer(BrainThumbnailRenderer&
 }
 
 ExpressionThumbnailRenderer::~ExpressionThumbnailRenderer() {
-    if (transfer_) transfer_->cancel();
-    transfer_ = nullptr;
+    transfer_.cancel();
     deleteLists();
 }
 
@@ -68,8 +67,7 @@ void ExpressionThumbnailRenderer::place(int x, int y, const ThumbnailLayout& lay
 // ---- loading ----
 
 void ExpressionThumbnailRenderer::clear() {
-    if (transfer_) transfer_->cancel();
-    transfer_ = nullptr;
+    transfer_.cancel();
     expected_ = received_ = 0;
     deleteLists();
     thumbnail_.reset();
@@ -167,8 +165,8 @@ void ExpressionThumbnailRenderer::markUnavailable(const std::string& why) {
 }
 
 void ExpressionThumbnailRenderer::transferComplete(const std::uint8_t* data, std::size_t length) {
-    // The transfer ends by itself after this report.
-    transfer_ = nullptr;
+    // The final report: the slot no longer shows progress.
+    transfer_.cancel();
     try {
         std::unique_ptr<GeneExpression> parsed = parseGrid(data, length, page_.atlas());
         if (keyType_ >= 0) page_.storeThumbnail(keyType_, keyId_, data, length);
@@ -180,7 +178,7 @@ void ExpressionThumbnailRenderer::transferComplete(const std::uint8_t* data, std
 }
 
 void ExpressionThumbnailRenderer::transferFailed(const std::string& message) {
-    transfer_ = nullptr;
+    transfer_.cancel();
     page_.markMissing(missingKey(keyType_, keyId_, entry_.gridPath()));
     markUnavailable(message);
     page_.display().requestRedraw();

@@ -5,6 +5,7 @@
 // running transfer, its text boxes and its three buttons.
 
 #include "net/NetEventListener.h"
+#include "net/NetFile.h"
 #include "render/GLTextureButton.h"
 #include "thumbnails/ThumbnailLayout.h"
 
@@ -17,7 +18,6 @@ namespace volumira {
 
 class BrainThumbnailRenderer;
 class GLTextBox;
-class NetFile;
 
 class ExpressionThumbnailRenderer : public NetEventListener {
   public:
@@ -52,7 +52,7 @@ class ExpressionThumbnailRenderer : public NetEventListener {
     bool inUse() const { return inUse_; }
     int listIndex() const { return listIndex_; }
     const ThumbnailEntry& entry() const { return entry_; }
-    bool isLoading() const { return transfer_ != nullptr; }
+    bool isLoading() const { return static_cast<bool>(transfer_); }
     bool hasThumbnail() const { return thumbnail_ != nullptr; }
     bool lacksThumbnail() const { return lacksThumbnail_; }
     const GeneExpression* thumbnail() const { return thumbnail_.get(); }
@@ -101,7 +101,7 @@ class ExpressionThumbnailRenderer : public NetEventListener {
     std::vector<ThumbnailGroup> groups_;
     unsigned int listBase_ = 0;
     int listsBuilt_ = 0;
-    NetFile* transfer_ = nullptr;
+    TransferHandle transfer_;
     std::uint64_t expected_ = 0, received_ = 0;
     bool lacksThumbnail_ = false;
     std::unique_ptr<GLTextBox> descriptionBox_, messageBox_, sizeBox_;

@@ -17,7 +17,7 @@ class QueueTest : public NetTest {
             connection.send("efgh");
         });
     }
-    NetFile* openSlow(int n, RecordingListener& listener) {
+    TransferHandle openSlow(int n, RecordingListener& listener) {
         return openUrl(server.url("/slow?" + std::to_string(n)), &listener, true);
     }
     bool serverSaw(std::size_t count) {
@@ -35,8 +35,9 @@ void expectWholeSlowBody(const RecordingListener& listener) {
 
 TEST_F(QueueTest, SevenTransfersRunFiveAtATimeAndTheRestInArrivalOrder) {
     std::array<RecordingListener, 7> listeners;
+    std::array<TransferHandle, 7> files;
     for (int i = 0; i < 7; ++i)
-        openSlow(i, listeners[i]);
+        files[i] = openSlow(i, listeners[i]);
     EXPECT_EQ(queue().runningCount(), 5u);
     EXPECT_EQ(queue().waitingCount(), 2u);
     ASSERT_TRUE(serverSaw(5));
@@ -68,10 +69,12 @@ TEST_F(QueueTest, SevenTransfersRunFiveAtATimeAndTheRestInArrivalOrder) {
 
 TEST_F(QueueTest, CancelledWaitingTransferNeverConnectsNorReports) {
     std::array<RecordingListener, 7> listeners;
-    std::array<NetFile*, 7> files{};
+    std::array<TransferHandle, 7> files;
     for (int i = 0; i < 7; ++i)
         files[i] = openSlow(i, listeners[i]);
-    files[5]->cancel();
+    files[5].cancel();
+    // A second cancel, by the call or by the handle's end, changes nothing.
+    files[5].cancel();
     EXPECT_EQ(queue().waitingCount(), 1u);
     for (int i = 0; i < 7; ++i)
         server.openGate(std::to_string(i));
@@ -90,7 +93,7 @@ TEST_F(QueueTest, CancelledWaitingTransferNeverConnectsNorReports) {
 
 TEST_F(QueueTest, CancelledRunningTransferFreesItsPlaceAndDropsAReportAlreadyOnItsWay) {
     std::array<RecordingListener, 6> listeners;
-    std::array<NetFile*, 6> files{};
+    std::array<TransferHandle, 6> files;
     for (int i = 0; i < 6; ++i)
         files[i] = openSlow(i, listeners[i]);
     ASSERT_TRUE(server.waitForRequests(5, kPatience));
@@ -98,7 +101,7 @@ TEST_F(QueueTest, CancelledRunningTransferFreesItsPlaceAndDropsAReportAlreadyOnI
     // thread.
     ASSERT_TRUE(dispatcher.waitForCalls(5, kPatience));
 
-    files[0]->cancel();
+    files[0].cancel();
     EXPECT_EQ(queue().runningCount(), 5u);
     EXPECT_EQ(queue().waitingCount(), 0u);
     ASSERT_TRUE(serverSaw(6));
@@ -119,10 +122,10 @@ TEST_F(QueueTest, CancelledRunningTransferFreesItsPlaceAndDropsAReportAlreadyOnI
 TEST_F(QueueTest, CancellingInsideTheFinalReportIsAllowed) {
     server.route("/missing", reply(response("404 Not Found", {"Content-Type: text/plain"}, "")));
     RecordingListener failing, completing;
-    NetFile* failed = openUrl(server.url("/missing"), &failing, true);
-    failing.onFinal = [&] { failed->cancel(); };
-    NetFile* completed = openSlow(1, completing);
-    completing.onFinal = [&] { completed->cancel(); };
+    TransferHandle failed = openUrl(server.url("/missing"), &failing, true);
+    failing.onFinal = [&] { failed.cancel(); };
+    TransferHandle completed = openSlow(1, completing);
+    completing.onFinal = [&] { completed.cancel(); };
     server.openGate("1");
     ASSERT_TRUE(pumpUntil([&] { return failing.finished && completing.finished; }));
     EXPECT_EQ(failing.events,
@@ -132,8 +135,9 @@ TEST_F(QueueTest, CancellingInsideTheFinalReportIsAllowed) {
 
 TEST_F(QueueTest, ShutdownWithTransfersInFlightEndsThemAllSilently) {
     std::array<RecordingListener, 7> listeners;
+    std::array<TransferHandle, 7> files;
     for (int i = 0; i < 7; ++i)
-        openSlow(i, listeners[i]);
+        files[i] = openSlow(i, listeners[i]);
     ASSERT_TRUE(dispatcher.waitForCalls(5, kPatience));
     // Let one transfer reach its stall, the others stay blocked handing over their headers.
     dispatcher.pumpPending();
@@ -146,6 +150,11 @@ TEST_F(QueueTest, ShutdownWithTransfersInFlightEndsThemAllSilently) {
     for (const RecordingListener& l : listeners)
         EXPECT_FALSE(l.finished);
     EXPECT_LE(server.requests().size(), 5u);
+    // Their owners let go only now, after the queue refused and ended them: harmless.
+    for (TransferHandle& file : files)
+        file.cancel();
+    for (const RecordingListener& l : listeners)
+        EXPECT_FALSE(l.finished);
 }
 
 TEST(TransferWithoutDispatcher, EndsSilentlyAndIsFreedByItsOwner) {
@@ -153,13 +162,14 @@ TEST(TransferWithoutDispatcher, EndsSilentlyAndIsFreedByItsOwner) {
     FaultServer server;
     server.route("/x", reply(response("200 OK", {"Content-Type: text/plain", "Content-Length: 2"}, "ok")));
     RecordingListener listener;
-    NetFile* file = openUrl(server.url("/x"), &listener, true);
+    TransferHandle file = openUrl(server.url("/x"), &listener, true);
     ASSERT_TRUE(server.waitForRequests(1, kPatience));
     // Its thread ends by itself; having delivered nothing, it leaves the handle to its owner.
     NetworkQueue::instance().waitForThreads();
     EXPECT_EQ(NetworkQueue::instance().runningCount(), 0u);
     EXPECT_TRUE(listener.events.empty());
-    file->cancel();
+    file.cancel();
+    EXPECT_FALSE(file);
 }
 
 } // namespace

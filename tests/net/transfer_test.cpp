@@ -64,7 +64,7 @@ TEST_F(TransferResponses, EachResponseGivesItsReports) {
         std::replace(path.begin(), path.end(), ' ', '-');
         server.route(path, reply(c.bytes));
         RecordingListener listener;
-        openUrl(server.url(path), &listener, c.keepData);
+        const TransferHandle transfer = openUrl(server.url(path), &listener, c.keepData);
         ASSERT_TRUE(pumpUntilFinished(listener));
         EXPECT_EQ(listener.events, c.expected);
         // The body reaches the listener whole, in the report its mode uses.
@@ -89,7 +89,7 @@ TEST_F(TransferResponses, LargeBodyArrivesInChunksOfAtMost4096Bytes) {
     for (bool keepData : {false, true}) {
         SCOPED_TRACE(keepData ? "kept" : "streamed");
         RecordingListener listener;
-        openUrl(server.url("/big"), &listener, keepData);
+        const TransferHandle transfer = openUrl(server.url("/big"), &listener, keepData);
         ASSERT_TRUE(pumpUntilFinished(listener));
         ASSERT_FALSE(listener.chunkSizes.empty());
         std::size_t total = 0;
@@ -108,7 +108,7 @@ TEST_F(TransferResponses, BodyCutOffMidwayFailsAfterTheDataThatCame) {
     server.route("/cut", reply(response("200 OK", {"Content-Type: text/plain", "Content-Length: 10000"},
                                         std::string(3000, 'x'))));
     RecordingListener listener;
-    openUrl(server.url("/cut"), &listener, true);
+    const TransferHandle transfer = openUrl(server.url("/cut"), &listener, true);
     ASSERT_TRUE(pumpUntilFinished(listener));
     ASSERT_GE(listener.events.size(), 2u);
     EXPECT_EQ(listener.events.front(), "headers text/plain 10000");
@@ -127,7 +127,7 @@ TEST_F(TransferResponses, ResponseCutOffBeforeItsHeadersEndFailsAlone) {
     for (const char* path : {"/silent", "/half"}) {
         SCOPED_TRACE(path);
         RecordingListener listener;
-        openUrl(server.url(path), &listener, true);
+        const TransferHandle transfer = openUrl(server.url(path), &listener, true);
         ASSERT_TRUE(pumpUntilFinished(listener));
         ASSERT_EQ(listener.events.size(), 1u);
         EXPECT_EQ(listener.events.front().rfind("failed ", 0), 0u) << listener.events.front();
@@ -157,7 +157,7 @@ TEST_F(TransferResponses, UnusableUrlsFailWithoutLeavingTheMachine) {
     for (const std::string& url : urls) {
         SCOPED_TRACE(url);
         RecordingListener listener;
-        openUrl(url, &listener, true);
+        const TransferHandle transfer = openUrl(url, &listener, true);
         ASSERT_TRUE(pumpUntilFinished(listener));
         ASSERT_EQ(listener.events.size(), 1u);
         const std::string& event = listener.events.front();
@@ -177,7 +177,7 @@ TEST_F(TransferResponses, ServerOnThisMachineIsReachedWithoutTheProxy) {
     const std::string proxy = "http://127.0.0.1:" + std::to_string(closedPort());
     setenv("http_proxy", proxy.c_str(), 1);
     RecordingListener listener;
-    openUrl(server.url("/direct"), &listener, true);
+    const TransferHandle transfer = openUrl(server.url("/direct"), &listener, true);
     const bool finished = pumpUntilFinished(listener);
     unsetenv("http_proxy");
     ASSERT_TRUE(finished);
@@ -191,8 +191,8 @@ TEST_F(TransferResponses, RequestsCarryTheirMethodHeadersAndBody) {
                  reply(response("200 OK", {"Content-Type: text/xml", "Content-Length: 2"}, "ok")));
     const std::string soap(3000, 's');
     RecordingListener get, post;
-    openUrl(server.url("/GridFile?geneid=5&project=0310&level=1"), &get, true);
-    postUrl(server.url("/services/GeneSearchService"), soap, &post, true);
+    const TransferHandle getting = openUrl(server.url("/GridFile?geneid=5&project=0310&level=1"), &get, true);
+    const TransferHandle posting = postUrl(server.url("/services/GeneSearchService"), soap, &post, true);
     ASSERT_TRUE(pumpUntil([&] { return get.finished && post.finished; }));
     EXPECT_EQ(get.events.back(), "complete 2");
     EXPECT_EQ(post.events.back(), "complete 2");

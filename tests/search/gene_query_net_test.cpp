@@ -147,6 +147,41 @@ TEST_F(GeneQueryNet, ImageSeriesAndSimilarSearchesSendTheirParameters) {
         << anatomic;
 }
 
+// How a query on its own ends.
+struct QueryOutcome : GeneQueryCompletionListener {
+    void queryStarted(GeneQuery*) override { ++started; }
+    void queryComplete(GeneQuery*) override { done = true; }
+    void queryFailed(GeneQuery*, const std::string& text) override {
+        done = true;
+        failure = text;
+    }
+    int started = 0;
+    bool done = false;
+    std::string failure;
+};
+
+TEST_F(GeneQueryNet, AResponseBeyondItsLimitFailsTheQuery) {
+    const std::size_t size = test::geneListResponse().size();
+    QueryOutcome over;
+    GeneQuery query(nullptr, &over);
+    query.setMaxResponseBytes(size - 1);
+    query.searchText(url_, "Gad1", false);
+    ASSERT_TRUE(ui_.runUntil([&] { return over.done; }));
+    EXPECT_EQ(over.failure, "Download refused: the server announced " + std::to_string(size) +
+                                " bytes, more than the limit of " + std::to_string(size - 1) + " bytes.");
+    EXPECT_EQ(over.started, 0);
+    EXPECT_FALSE(query.isRunning());
+    // The same response within the limit is read.
+    QueryOutcome within;
+    GeneQuery second(nullptr, &within);
+    second.setMaxResponseBytes(size);
+    second.searchText(url_, "Gad1", false);
+    ASSERT_TRUE(ui_.runUntil([&] { return within.done; }));
+    EXPECT_EQ(within.failure, "");
+    EXPECT_EQ(within.started, 1);
+    EXPECT_GT(second.total(), 0);
+}
+
 TEST_F(GeneQueryNet, AFailedRequestShowsTheErrorUntilTheNextRequest) {
     list_.searchText(url_, "fail", "fail", "0310", false);
     finish();

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -40,8 +41,10 @@ test::CannedServer serve(const std::map<std::string, std::string>& files) {
     });
 }
 
-// What the query said before it deleted itself.
+// What the query said in its final report. Like the application, the owner lets go of the query inside that
+// report.
 struct VersionOutcome : VersionQueryListener {
+    std::unique_ptr<VersionQuery> query;
     bool done = false;
     std::optional<std::string> failure;
     bool newVersion = false, domains = false;
@@ -53,10 +56,12 @@ struct VersionOutcome : VersionQueryListener {
         domains = q->domainsOutdated();
         message = q->message();
         infoUrl = q->infoUrl();
+        query.reset();
     }
     void versionCheckFailed(VersionQuery*, const std::string& text) override {
         done = true;
         failure = text;
+        query.reset();
     }
 };
 
@@ -82,8 +87,9 @@ TEST_P(VersionFiles, AreReadAsTheTableSays) {
     test::UiThread ui;
     VersionOutcome outcome;
     // The search domains in use have version 3 and the program is build 7.
-    new VersionQuery(&outcome, server.url("/Volumira/versions.xml"), 3, 7);
+    outcome.query = std::make_unique<VersionQuery>(&outcome, server.url("/Volumira/versions.xml"), 3, 7);
     ASSERT_TRUE(ui.runUntil([&] { return outcome.done; }));
+    EXPECT_EQ(outcome.query, nullptr);
     if (c.failure) {
         EXPECT_EQ(outcome.failure, std::optional<std::string>(c.failure));
         return;
@@ -128,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VersionQuery, NeedsAnAddress) {
     VersionOutcome outcome;
-    EXPECT_EQ(errorOf([&] { new VersionQuery(&outcome, "", 1, 7); }),
+    EXPECT_EQ(errorOf([&] { VersionQuery(&outcome, "", 1, 7); }),
               "Version check failed: invalid server address.");
 }
 
@@ -136,12 +142,40 @@ TEST(VersionQuery, AbortEndsItWithoutAReport) {
     test::CannedServer server = serve({{"/v", "<versions><windows build=\"35\"/></versions>"}});
     test::UiThread ui;
     VersionOutcome outcome;
-    (new VersionQuery(&outcome, server.url("/v"), 1, 7))->abort();
-    // A second check over the same queue finishes; the aborted one never reported.
+    outcome.query = std::make_unique<VersionQuery>(&outcome, server.url("/v"), 1, 7);
+    outcome.query->abort();
+    // Aborting again, and then destroying it, is harmless.
+    outcome.query->abort();
+    // A query destroyed while it runs ends silently too.
+    VersionOutcome dropped;
+    dropped.query = std::make_unique<VersionQuery>(&dropped, server.url("/v"), 1, 7);
+    dropped.query.reset();
+    // A second check over the same queue finishes; the aborted and dropped ones never reported.
     VersionOutcome second;
-    new VersionQuery(&second, server.url("/v"), 1, 7);
+    second.query = std::make_unique<VersionQuery>(&second, server.url("/v"), 1, 7);
     ASSERT_TRUE(ui.runUntil([&] { return second.done; }));
     EXPECT_FALSE(outcome.done);
+    EXPECT_FALSE(dropped.done);
+    outcome.query->abort();
+}
+
+TEST(VersionQuery, AVersionsFileBeyondTheLimitFailsTheCheck) {
+    const std::string big = "<versions><windows build=\"35\"/><infoUrl>" + std::string(5000, 'x') +
+                            "</infoUrl></versions>";
+    test::CannedServer server = serve({{"/v", big}});
+    test::UiThread ui;
+    VersionOutcome outcome;
+    outcome.query = std::make_unique<VersionQuery>(&outcome, server.url("/v"), 1, 7, 1000);
+    ASSERT_TRUE(ui.runUntil([&] { return outcome.done; }));
+    EXPECT_EQ(outcome.failure, std::optional<std::string>("Download refused: the server announced " +
+                                                          std::to_string(big.size()) +
+                                                          " bytes, more than the limit of 1000 bytes."));
+    // At the limit it passes.
+    VersionOutcome fits;
+    fits.query = std::make_unique<VersionQuery>(&fits, server.url("/v"), 1, 7, big.size());
+    ASSERT_TRUE(ui.runUntil([&] { return fits.done; }));
+    EXPECT_FALSE(fits.failure);
+    EXPECT_TRUE(fits.newVersion);
 }
 
 const char* const kNewDomains = R"(<SearchDomains version="7">
@@ -153,13 +187,19 @@ const char* const kNoAnatomicDomains = R"(<SearchDomains version="8">
   <Corrana coronal="true" sagittal="true"><Domain id="549" indent="0"/></Corrana>
 </SearchDomains>)";
 
+// The owner lets go of the updater inside its final report.
 struct UpdateOutcome : SearchDomainUpdateListener {
+    std::unique_ptr<SearchDomainUpdater> updater;
     bool done = false;
     std::optional<std::string> failure;
-    void searchDomainsUpdated(SearchDomainUpdater*) override { done = true; }
+    void searchDomainsUpdated(SearchDomainUpdater*) override {
+        done = true;
+        updater.reset();
+    }
     void searchDomainUpdateFailed(SearchDomainUpdater*, const std::string& text) override {
         done = true;
         failure = text;
+        updater.reset();
     }
 };
 
@@ -183,8 +223,9 @@ class SearchDomainUpdate : public testing::Test {
     // Runs one update to its report.
     UpdateOutcome update(const std::string& path) {
         UpdateOutcome outcome;
-        new SearchDomainUpdater(&outcome, places(path));
+        outcome.updater = std::make_unique<SearchDomainUpdater>(&outcome, places(path));
         EXPECT_TRUE(ui_.runUntil([&] { return outcome.done; }));
+        EXPECT_EQ(outcome.updater, nullptr);
         return outcome;
     }
 
@@ -229,7 +270,7 @@ TEST_F(SearchDomainUpdate, ADownloadFileThatCannotBeCreatedIsReportedAtOnce) {
     SearchDomainUpdatePlaces nowhere = places("/new");
     nowhere.userDirectory = fixture_.dir.path() + "/no/such/dir/";
     UpdateOutcome outcome;
-    EXPECT_EQ(errorOf([&] { new SearchDomainUpdater(&outcome, nowhere); }),
+    EXPECT_EQ(errorOf([&] { SearchDomainUpdater(&outcome, nowhere); }),
               "Search domain file could not be opened for writing.");
 }
 

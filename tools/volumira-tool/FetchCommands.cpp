@@ -44,7 +44,7 @@ void fetch(const std::string& url, bool keep, std::ostream& out) {
     ReportPrinter printer(out);
     HeadlessUiDispatcher dispatcher;
     setUiDispatcher(&dispatcher);
-    openUrl(url, &printer, keep);
+    const TransferHandle transfer = openUrl(url, &printer, keep);
     dispatcher.pumpUntil([&] { return printer.finished; }, HeadlessUiDispatcher::kForever);
     if (!printer.failure.empty()) throw std::runtime_error(printer.failure);
 }
