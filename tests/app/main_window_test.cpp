@@ -17,6 +17,7 @@
 #include "document/CVolumiraDoc.h"
 #include "document/CommandTable.h"
 #include "expression/BrainExpressionModel.h"
+#include "expression/ExpressionCell.h"
 #include "expression/GeneExpression.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
@@ -419,6 +420,15 @@ TEST_F(MainWindowTest, TheGeneListFollowsTheModelAndItsSwatchAndBoxAct) {
     EXPECT_EQ(model.currentGene(), &model.geneAt(1));
     EXPECT_TRUE(stateOf(*frame, I::SaveGene).enabled);
     EXPECT_TRUE(stateOf(*frame, I::SelectAll).enabled);
+
+    // Selecting a cell in the scene selects its gene's row and makes that gene current.
+    ExpressionCell cell;
+    cell.gridId = 1;
+    model.selectCell(&model.geneAt(0), &cell, true);
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{0});
+    EXPECT_EQ(model.currentGene(), &model.geneAt(0));
+    model.selectCell(nullptr, nullptr, true);
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{0}) << "no cell: the rows stay as they are";
 
     // Close Gene removes the selected rows.
     frame->action(I::SelectAll).trigger();
