@@ -17,6 +17,7 @@
 #include "atlas/ReferenceAtlas.h"
 #include "atlas/Structure.h"
 #include "document/CVolumiraDoc.h"
+#include "search/SearchConfig.h"
 #include "expression/BrainExpressionModel.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
@@ -189,7 +190,7 @@ class Bench {
         {
             ReferenceAtlas atlas(data_, shared_);
             phases.atlas = millisecondsSince(start);
-            CVolumiraDoc document(preferences, store);
+            CVolumiraDoc document(preferences, store, []() -> const SearchConfig& { return SearchConfig::instance(); });
             document.detailModel().showSearchableStructures(atlas.ontology());
             CMainFrame frame(document, atlas, preferences, prompt_);
             phases.frame = millisecondsSince(start);
@@ -225,7 +226,7 @@ std::pair<double, double> Bench::frames(int count, int rounds) {
     ReferenceAtlas atlas(data_, shared_);
     MemorySettingsStore store;
     UserPreferences preferences(store, PreferencesEnvironment::ofProcess());
-    CVolumiraDoc document(preferences, store);
+    CVolumiraDoc document(preferences, store, []() -> const SearchConfig& { return SearchConfig::instance(); });
     document.detailModel().showSearchableStructures(atlas.ontology());
     auto frame = std::make_unique<CMainFrame>(document, atlas, preferences, prompt_);
     CGLView& view = frame->view().dataView();

@@ -127,21 +127,21 @@ CMainFrame::~CMainFrame() {
 // ---- building ----
 
 void CMainFrame::buildActions() {
-    for (const CommandSpec& spec : commandTable()) {
-        auto* action = new QAction(text(menuLabel(spec)), this);
-        action->setObjectName(QString("Command%1").arg(static_cast<int>(spec.id)));
-        action->setData(static_cast<int>(spec.id));
-        action->setStatusTip(text(statusPrompt(spec)));
-        const std::string tip = volumira::toolTip(spec);
-        action->setToolTip(text(tip.empty() ? menuLabel(spec) : tip));
+    for (const CommandRow& row : commandTable()) {
+        auto* action = new QAction(text(menuLabel(row)), this);
+        action->setObjectName(QString("Command%1").arg(static_cast<int>(row.id)));
+        action->setData(static_cast<int>(row.id));
+        action->setStatusTip(text(statusPrompt(row)));
+        const std::string tip = volumira::toolTip(row);
+        action->setToolTip(text(tip.empty() ? menuLabel(row) : tip));
         QList<QKeySequence> keys;
-        if (const std::string key = menuShortcut(spec); !key.empty()) keys << QKeySequence(text(key));
-        if (spec.extraShortcut) keys << QKeySequence(spec.extraShortcut);
+        if (const std::string key = menuShortcut(row); !key.empty()) keys << QKeySequence(text(key));
+        if (row.extraShortcut) keys << QKeySequence(row.extraShortcut);
         action->setShortcuts(keys);
-        action->setCheckable(spec.mark != CommandMark::None);
-        const QIcon icon = toolbarIcon(spec.id);
+        action->setCheckable(row.mark != CommandMark::None);
+        const QIcon icon = toolbarIcon(row.id);
         if (!icon.isNull()) action->setIcon(icon);
-        const CommandId id = spec.id;
+        const CommandId id = row.id;
         // The mark is the rules' to set: a click only asks for the command.
         connect(action, &QAction::triggered, this, [this, id, action] {
             const CommandState before = commandState(id, commandContext());
@@ -149,7 +149,7 @@ void CMainFrame::buildActions() {
             runCommand(id);
         });
         addAction(action);
-        actions_[spec.id] = action;
+        actions_[row.id] = action;
     }
     // Radio groups make the marks look like radio items; exclusivity is the model's.
     for (const auto& group : {std::vector<CommandId>{CommandId::ColoursUserDefined, CommandId::ColoursAtlas,
@@ -164,12 +164,12 @@ void CMainFrame::buildActions() {
 }
 
 void CMainFrame::buildMenus() {
-    for (const MenuSpec& spec : volumira::menuBar()) {
-        QMenu* menu = QMainWindow::menuBar()->addMenu(spec.title);
-        menu->setObjectName(spec.objectName);
+    for (const MenuRow& row : volumira::menuBar()) {
+        QMenu* menu = QMainWindow::menuBar()->addMenu(row.title);
+        menu->setObjectName(row.objectName);
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommands);
         QMenu* target = menu;
-        for (const MenuEntry& entry : spec.entries) {
+        for (const MenuEntry& entry : row.entries) {
             switch (entry.kind) {
             case MenuEntryKind::Command: target->addAction(&action(entry.command)); break;
             case MenuEntryKind::Separator: target->addSeparator(); break;
@@ -264,7 +264,7 @@ CommandContext CMainFrame::commandContext() const {
     c.geneRowCount = view_->geneList().count();
     c.selectedGeneCount = static_cast<int>(view_->geneList().selectedRows().size());
     const GeneExpression* first = firstSelectedGene();
-    c.firstSelectedAllowsSimilar = first && allowsSimilarSearch(*first, SearchConfig::instance());
+    c.firstSelectedAllowsSimilar = first && allowsSimilarSearch(*first, document_.searchConfig());
     c.toolbarShown = toolBar_ && !toolBar_->isHidden();
     c.statusBarShown = !statusBar()->isHidden();
     c.expanded = view_->expanded();
@@ -291,10 +291,10 @@ void CMainFrame::scheduleCommandUpdate() {
 }
 
 void CMainFrame::runCommand(CommandId id) {
-    const CommandSpec& spec = commandSpec(id);
+    const CommandRow& row = commandRow(id);
     if (!commandState(id, commandContext()).enabled) return;
     try {
-        spec.run(*this);
+        row.run(*this);
     } catch (const std::exception& e) {
         prompt_.error(e.what());
     }
@@ -516,7 +516,7 @@ void CMainFrame::previousTab() { view_->resultTabs().selectPrevious(); }
 void CMainFrame::anatomicSearch() {
     if (!anatomic_) {
         try {
-            anatomic_ = new AnatomicSearchDialog([]() -> const SearchConfig& { return SearchConfig::instance(); }, prompt_,
+            anatomic_ = new AnatomicSearchDialog(document_.searchConfigSource(), prompt_,
                                                  [this](const std::string& query, const std::string& caption) {
                                                      try {
                                                          view_->search().startAnatomicSearch(query, caption);
@@ -555,7 +555,7 @@ void CMainFrame::importGeneList() {
 void CMainFrame::findSimilar() {
     const GeneExpression* gene = firstSelectedGene();
     if (!gene) return;
-    if (!allowsSimilarSearch(*gene, SearchConfig::instance())) {
+    if (!allowsSimilarSearch(*gene, document_.searchConfig())) {
         prompt_.error("Not enough information to find similar genes. The image series ID is missing.");
         return;
     }

@@ -85,7 +85,9 @@ bool CVolumiraApp::start(const std::vector<std::string>& files) {
     // Failures are not reported: the program works without the association.
     assertFileAssociation(desktop_);
     try {
-        document_ = std::make_unique<CVolumiraDoc>(preferences_, store_);
+        // The process-wide configuration, asked for at each use: the search-domain update replaces it.
+        document_ = std::make_unique<CVolumiraDoc>(preferences_, store_,
+                                                   []() -> const SearchConfig& { return SearchConfig::instance(); });
         document_->detailModel().showSearchableStructures(atlas->ontology());
         frame_ = std::make_unique<CMainFrame>(*document_, *atlas, preferences_, prompt_);
     } catch (const std::exception& e) {

@@ -110,12 +110,12 @@ void CVolumiraView::buildPanels() {
     dataView_->setShowDiagnostic(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
     tabs_ = std::make_unique<TabControlRenderer>(*dataView_, this);
     scene_ = std::make_unique<BrainSceneRenderer>(*dataView_, model_, *tabs_, atlas_, preferences_);
-    domainChooser_ = std::make_unique<CorrelationDomainChooser>(this);
+    domainChooser_ = std::make_unique<CorrelationDomainChooser>(document_.searchConfigSource(), this);
     resultTabs_ = std::make_unique<ResultTabs>(*tabs_, [this](PagedGeneList& list) {
         // The configuration is asked for at each use: a search-domain update may replace it meanwhile.
         return std::make_unique<BrainThumbnailRenderer>(
             *dataView_, list, model_, atlas_, *tabs_, *search_,
-            []() -> const SearchConfig& { return SearchConfig::instance(); }, preferences_,
+            document_.searchConfigSource(), preferences_,
             resultListThumbnailCache(), [this](const std::string& message) { prompt_.error(message); });
     });
     search_ = std::make_unique<SearchCommands>(*resultTabs_, preferences_, atlas_.ontology(), *domainChooser_,

@@ -70,7 +70,7 @@ void CorrelationDomainDialog::accept() {
 }
 
 std::optional<SimilarDomain> CorrelationDomainChooser::chooseSimilarDomain() {
-    CorrelationDomainDialog dialog(SearchConfig::instance(), parent_);
+    CorrelationDomainDialog dialog(config_(), parent_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return SimilarDomain{dialog.structureId(), dialog.planes()};
 }

@@ -3,6 +3,7 @@
 #include "document/SearchCommands.h"
 
 #include <QDialog>
+#include <functional>
 
 class QListWidget;
 class QRadioButton;
@@ -38,10 +39,12 @@ class CorrelationDomainDialog : public QDialog {
 // Asks with the dialog, over the search configuration of the moment.
 class CorrelationDomainChooser : public SimilarDomainChooser {
   public:
-    explicit CorrelationDomainChooser(QWidget* parent) : parent_(parent) {}
+    CorrelationDomainChooser(std::function<const SearchConfig&()> config, QWidget* parent)
+        : config_(std::move(config)), parent_(parent) {}
     std::optional<SimilarDomain> chooseSimilarDomain() override;
 
   private:
+    std::function<const SearchConfig&()> config_;
     QWidget* parent_;
 };
 

@@ -117,70 +117,70 @@ using I = CommandId;
 // with their texts and have no handler yet, so they stay disabled.
 const std::array kCommands = {
     // File
-    CommandSpec{I::NewTab, "&New Tab\tCtrl+T", "Create search tab\nCreate search tab", nullptr, M::None, roomForATab, nullptr, newTab},
-    CommandSpec{I::OpenGene, "&Open Gene...\tCtrl+O", "Open a gene file\nOpen Gene", nullptr, M::None, always, nullptr, openGene},
-    CommandSpec{I::SaveGene, "&Save Gene...\tCtrl+S", "Save gene to a file\nSave gene to a file", nullptr, M::None, geneSelection, nullptr, saveGenes},
-    CommandSpec{I::CloseGene, "&Close Gene\tCtrl+Del", "Close gene file\nClose gene", nullptr, M::None, geneSelection, nullptr, closeGenes},
-    CommandSpec{I::CloseTab, "Close &Tab\tCtrl+W", "Close the search tab\nClose the search tab", nullptr, M::None, resultTabSelected, nullptr, closeTab},
-    CommandSpec{I::AnatomicSearch, "&Anatomic Search...\tCtrl+F", "Search for genes\nSearch for genes by anatomic region", nullptr, M::None, always, nullptr, anatomicSearch},
-    CommandSpec{I::ImportGeneList, "&Import Gene List...", "Import list of genes\nImport list of genes", nullptr, M::None, always, nullptr, importGeneList},
-    CommandSpec{I::Exit, "E&xit", "Quit the application; prompts to save documents\nExit", nullptr, M::None, always, nullptr, exitProgram},
+    CommandRow{I::NewTab, "&New Tab\tCtrl+T", "Create search tab\nCreate search tab", nullptr, M::None, roomForATab, nullptr, newTab},
+    CommandRow{I::OpenGene, "&Open Gene...\tCtrl+O", "Open a gene file\nOpen Gene", nullptr, M::None, always, nullptr, openGene},
+    CommandRow{I::SaveGene, "&Save Gene...\tCtrl+S", "Save gene to a file\nSave gene to a file", nullptr, M::None, geneSelection, nullptr, saveGenes},
+    CommandRow{I::CloseGene, "&Close Gene\tCtrl+Del", "Close gene file\nClose gene", nullptr, M::None, geneSelection, nullptr, closeGenes},
+    CommandRow{I::CloseTab, "Close &Tab\tCtrl+W", "Close the search tab\nClose the search tab", nullptr, M::None, resultTabSelected, nullptr, closeTab},
+    CommandRow{I::AnatomicSearch, "&Anatomic Search...\tCtrl+F", "Search for genes\nSearch for genes by anatomic region", nullptr, M::None, always, nullptr, anatomicSearch},
+    CommandRow{I::ImportGeneList, "&Import Gene List...", "Import list of genes\nImport list of genes", nullptr, M::None, always, nullptr, importGeneList},
+    CommandRow{I::Exit, "E&xit", "Quit the application; prompts to save documents\nExit", nullptr, M::None, always, nullptr, exitProgram},
     // Edit
-    CommandSpec{I::Undo, "&Undo\tCtrl+Z", "Undo the last action\nUndo", "Alt+Backspace", M::None, never, nullptr, nullptr},
-    CommandSpec{I::Cut, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut", "Shift+Del", M::None, never, nullptr, nullptr},
-    CommandSpec{I::Copy, "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard\nCopy", "Ctrl+Ins", M::None, copyAvailable, nullptr, copy},
-    CommandSpec{I::CopyImage, "Copy &Image\tCtrl+Shift+C", "Copy image to the clipboard\nCopy image", nullptr, M::None, always, nullptr, copyImage},
-    CommandSpec{I::Paste, "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste", "Shift+Ins", M::None, never, nullptr, nullptr},
-    CommandSpec{I::SelectAll, "&Select All\tCtrl+A", "Select the entire document\nSelect All", nullptr, M::None, genesListed, nullptr, selectAll},
+    CommandRow{I::Undo, "&Undo\tCtrl+Z", "Undo the last action\nUndo", "Alt+Backspace", M::None, never, nullptr, nullptr},
+    CommandRow{I::Cut, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut", "Shift+Del", M::None, never, nullptr, nullptr},
+    CommandRow{I::Copy, "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard\nCopy", "Ctrl+Ins", M::None, copyAvailable, nullptr, copy},
+    CommandRow{I::CopyImage, "Copy &Image\tCtrl+Shift+C", "Copy image to the clipboard\nCopy image", nullptr, M::None, always, nullptr, copyImage},
+    CommandRow{I::Paste, "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste", "Shift+Ins", M::None, never, nullptr, nullptr},
+    CommandRow{I::SelectAll, "&Select All\tCtrl+A", "Select the entire document\nSelect All", nullptr, M::None, genesListed, nullptr, selectAll},
     // Atlas
-    CommandSpec{I::ShowSearchableStructures, "&Show Searchable Structures", "Show searchable brain structures\nShow searchable structures", nullptr, M::None, detail, nullptr, showSearchable},
-    CommandSpec{I::HideAllStructures, "&Hide All Structures", "Hide all brain structures\nHide all structures", nullptr, M::None, detail, nullptr, hideAllStructures},
-    CommandSpec{I::Transparent, "Tr&ansparent", "Draw brain structures as transparent\nTransparent brain structures", nullptr, M::Check, detail, transparent, toggleTransparent},
-    CommandSpec{I::SagittalSections, "S&agittal Sections\tF1", "Sagittal atlas sections\nSagittal atlas sections", nullptr, M::Check, sectionsAvailable, sagittalShown, section<2>},
-    CommandSpec{I::CoronalSections, "&Coronal Sections\tF2", "Coronal atlas sections\nCoronal atlas sections", nullptr, M::Check, sectionsAvailable, coronalShown, section<0>},
-    CommandSpec{I::HorizontalSections, "H&orizontal Sections\tF3", "Horizontal atlas sections\nHorizontal atlas sections", nullptr, M::Check, sectionsAvailable, horizontalShown, section<1>},
-    CommandSpec{I::ShowFullResolutionImage, "Show &Full Resolution Image\tF4", "Show full resolution atlas image\nShow full resolution atlas image", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::ShowEnclosingStructure, "Show &Enclosing Structure\tCtrl+E", "Show the enclosing structure\nShow enclosing structure", nullptr, M::None, enclosingAvailable, nullptr, enclosing},
+    CommandRow{I::ShowSearchableStructures, "&Show Searchable Structures", "Show searchable brain structures\nShow searchable structures", nullptr, M::None, detail, nullptr, showSearchable},
+    CommandRow{I::HideAllStructures, "&Hide All Structures", "Hide all brain structures\nHide all structures", nullptr, M::None, detail, nullptr, hideAllStructures},
+    CommandRow{I::Transparent, "Tr&ansparent", "Draw brain structures as transparent\nTransparent brain structures", nullptr, M::Check, detail, transparent, toggleTransparent},
+    CommandRow{I::SagittalSections, "S&agittal Sections\tF1", "Sagittal atlas sections\nSagittal atlas sections", nullptr, M::Check, sectionsAvailable, sagittalShown, section<2>},
+    CommandRow{I::CoronalSections, "&Coronal Sections\tF2", "Coronal atlas sections\nCoronal atlas sections", nullptr, M::Check, sectionsAvailable, coronalShown, section<0>},
+    CommandRow{I::HorizontalSections, "H&orizontal Sections\tF3", "Horizontal atlas sections\nHorizontal atlas sections", nullptr, M::Check, sectionsAvailable, horizontalShown, section<1>},
+    CommandRow{I::ShowFullResolutionImage, "Show &Full Resolution Image\tF4", "Show full resolution atlas image\nShow full resolution atlas image", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::ShowEnclosingStructure, "Show &Enclosing Structure\tCtrl+E", "Show the enclosing structure\nShow enclosing structure", nullptr, M::None, enclosingAvailable, nullptr, enclosing},
     // Gene
-    CommandSpec{I::ShowAllExpression, "&Show All Expression", "Show all gene expression\nShow all expression", nullptr, M::None, always, nullptr, showAllExpression},
-    CommandSpec{I::HideAllExpression, "&Hide All Expression", "Hide all gene expression\nHide all expression", nullptr, M::None, always, nullptr, hideAllExpression},
-    CommandSpec{I::ToggleExpression, "&Toggle Expression", "Toggle gene expression visibility by structure\nToggle expression visibility", nullptr, M::None, always, nullptr, toggleExpression},
-    CommandSpec{I::ThresholdControls, "T&hreshold Controls", "Show expression threshold controls\nExpression threshold controls", nullptr, M::Check, detail, thresholdShown, toggleThreshold},
-    CommandSpec{I::ColoursUserDefined, "&User Defined", "Draw expression with user-defined colors\nUser defined colors", nullptr, M::Radio, detail, colourMode<0>, setColourMode<0>},
-    CommandSpec{I::ColoursAtlas, "&Atlas", "Draw expression using atlas colors\nAtlas colors", nullptr, M::Radio, detail, colourMode<1>, setColourMode<1>},
-    CommandSpec{I::ColoursExpressionLevel, "&Expression Level", "Draw expression using an expression level heat map\nExpression level heat map", nullptr, M::Radio, detail, colourMode<2>, setColourMode<2>},
-    CommandSpec{I::ColoursJet, "&Jet", "Draw expression using the jet color map\nJet color map", nullptr, M::Radio, detail, colourMode<3>, setColourMode<3>},
-    CommandSpec{I::FindSimilar, "&Find Similar\tCtrl+Shift+F", "Find similar genes\nFind similar genes", nullptr, M::None, similarAllowed, nullptr, findSimilar},
-    CommandSpec{I::GetInfo, "&Get Info", "Show gene information in web browser\nGene information", nullptr, M::None, geneSelection, nullptr, getInfo},
+    CommandRow{I::ShowAllExpression, "&Show All Expression", "Show all gene expression\nShow all expression", nullptr, M::None, always, nullptr, showAllExpression},
+    CommandRow{I::HideAllExpression, "&Hide All Expression", "Hide all gene expression\nHide all expression", nullptr, M::None, always, nullptr, hideAllExpression},
+    CommandRow{I::ToggleExpression, "&Toggle Expression", "Toggle gene expression visibility by structure\nToggle expression visibility", nullptr, M::None, always, nullptr, toggleExpression},
+    CommandRow{I::ThresholdControls, "T&hreshold Controls", "Show expression threshold controls\nExpression threshold controls", nullptr, M::Check, detail, thresholdShown, toggleThreshold},
+    CommandRow{I::ColoursUserDefined, "&User Defined", "Draw expression with user-defined colors\nUser defined colors", nullptr, M::Radio, detail, colourMode<0>, setColourMode<0>},
+    CommandRow{I::ColoursAtlas, "&Atlas", "Draw expression using atlas colors\nAtlas colors", nullptr, M::Radio, detail, colourMode<1>, setColourMode<1>},
+    CommandRow{I::ColoursExpressionLevel, "&Expression Level", "Draw expression using an expression level heat map\nExpression level heat map", nullptr, M::Radio, detail, colourMode<2>, setColourMode<2>},
+    CommandRow{I::ColoursJet, "&Jet", "Draw expression using the jet color map\nJet color map", nullptr, M::Radio, detail, colourMode<3>, setColourMode<3>},
+    CommandRow{I::FindSimilar, "&Find Similar\tCtrl+Shift+F", "Find similar genes\nFind similar genes", nullptr, M::None, similarAllowed, nullptr, findSimilar},
+    CommandRow{I::GetInfo, "&Get Info", "Show gene information in web browser\nGene information", nullptr, M::None, geneSelection, nullptr, getInfo},
     // View
-    CommandSpec{I::Reset, "&Reset\tCtrl+R", "Reset the view\nReset view", nullptr, M::None, detail, nullptr, reset},
-    CommandSpec{I::CenterOnSelection, "&Center on Selection\tCtrl+Space", "Center the view on the selection\nCenter view on selection", nullptr, M::None, centreAvailable, nullptr, centre},
-    CommandSpec{I::ImageControls, "&Image Controls", "Show or hide image view controls\nImage view controls", nullptr, M::Check, detail, imageControls, imageControlsCommand},
-    CommandSpec{I::ExpandedView, "&Expanded View", "Toggle ontology and gene list\nToggle ontology and gene list", nullptr, M::Check, always, sidePanelShown, expandedView},
-    CommandSpec{I::ClippingPlanes, "Clipping &Planes\tCtrl+L", "Adjust clipping planes\nAdjust clipping planes", nullptr, M::Check, detail, clippingShown, toggleClipping},
-    CommandSpec{I::ToolRotate, "&Rotate\tCtrl+1", "View rotation tool\nView rotation tool", nullptr, M::Radio, detail, toolMode<0>, setTool<0>},
-    CommandSpec{I::ToolPan, "&Pan\tCtrl+2", "View panning tool\nView panning tool", nullptr, M::Radio, detail, toolMode<1>, setTool<1>},
-    CommandSpec{I::ToolSelect, "&Select\tCtrl+3", "Selection tool\nSelection tool", nullptr, M::Radio, detail, toolMode<2>, setTool<2>},
-    CommandSpec{I::CompassCorner, "Show in &Corner", "Show compass in corner\nCompass in corner", nullptr, M::Radio, detail, compassAt<0>, setCompass<0>},
-    CommandSpec{I::CompassBregma, "Show at &Bregma", "Show compass at bregma\nCompass at bregma", nullptr, M::Radio, detail, compassAt<1>, setCompass<1>},
-    CommandSpec{I::CompassHide, "&Hide", "Hide compass\nHide compass", nullptr, M::Radio, detail, compassAt<2>, setCompass<2>},
-    CommandSpec{I::Toolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", nullptr, M::Check, always, toolbarShown, toggleToolbar},
-    CommandSpec{I::StatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", nullptr, M::Check, always, statusBarShown, toggleStatusBar},
-    CommandSpec{I::Options, "O&ptions...", "Adjust user preferences\nOptions", nullptr, M::None, always, nullptr, options},
+    CommandRow{I::Reset, "&Reset\tCtrl+R", "Reset the view\nReset view", nullptr, M::None, detail, nullptr, reset},
+    CommandRow{I::CenterOnSelection, "&Center on Selection\tCtrl+Space", "Center the view on the selection\nCenter view on selection", nullptr, M::None, centreAvailable, nullptr, centre},
+    CommandRow{I::ImageControls, "&Image Controls", "Show or hide image view controls\nImage view controls", nullptr, M::Check, detail, imageControls, imageControlsCommand},
+    CommandRow{I::ExpandedView, "&Expanded View", "Toggle ontology and gene list\nToggle ontology and gene list", nullptr, M::Check, always, sidePanelShown, expandedView},
+    CommandRow{I::ClippingPlanes, "Clipping &Planes\tCtrl+L", "Adjust clipping planes\nAdjust clipping planes", nullptr, M::Check, detail, clippingShown, toggleClipping},
+    CommandRow{I::ToolRotate, "&Rotate\tCtrl+1", "View rotation tool\nView rotation tool", nullptr, M::Radio, detail, toolMode<0>, setTool<0>},
+    CommandRow{I::ToolPan, "&Pan\tCtrl+2", "View panning tool\nView panning tool", nullptr, M::Radio, detail, toolMode<1>, setTool<1>},
+    CommandRow{I::ToolSelect, "&Select\tCtrl+3", "Selection tool\nSelection tool", nullptr, M::Radio, detail, toolMode<2>, setTool<2>},
+    CommandRow{I::CompassCorner, "Show in &Corner", "Show compass in corner\nCompass in corner", nullptr, M::Radio, detail, compassAt<0>, setCompass<0>},
+    CommandRow{I::CompassBregma, "Show at &Bregma", "Show compass at bregma\nCompass at bregma", nullptr, M::Radio, detail, compassAt<1>, setCompass<1>},
+    CommandRow{I::CompassHide, "&Hide", "Hide compass\nHide compass", nullptr, M::Radio, detail, compassAt<2>, setCompass<2>},
+    CommandRow{I::Toolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", nullptr, M::Check, always, toolbarShown, toggleToolbar},
+    CommandRow{I::StatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", nullptr, M::Check, always, statusBarShown, toggleStatusBar},
+    CommandRow{I::Options, "O&ptions...", "Adjust user preferences\nOptions", nullptr, M::None, always, nullptr, options},
     // Bookmarks
-    CommandSpec{I::NewBookmark, "&New Bookmark\tCtrl+D", "Create a bookmark\nNew bookmark", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::NewGroup, "New &Group", "Create a bookmark group\nNew bookmark group", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::MarkForSnapback, "&Mark for Snapback\tCtrl+M", "Mark the view to go back to\nMark for snapback", nullptr, M::None, never, nullptr, nullptr},
-    CommandSpec{I::GoBack, "&Go Back\tCtrl+G", "Go back to the marked view\nGo back", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::NewBookmark, "&New Bookmark\tCtrl+D", "Create a bookmark\nNew bookmark", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::NewGroup, "New &Group", "Create a bookmark group\nNew bookmark group", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::MarkForSnapback, "&Mark for Snapback\tCtrl+M", "Mark the view to go back to\nMark for snapback", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::GoBack, "&Go Back\tCtrl+G", "Go back to the marked view\nGo back", nullptr, M::None, never, nullptr, nullptr},
     // Help
-    CommandSpec{I::Tutorial, "&Tutorial", "Open the tutorial\nTutorial", nullptr, M::None, always, nullptr, tutorial},
-    CommandSpec{I::ReleaseNotes, "&Release Notes", "Open the release notes\nRelease notes", nullptr, M::None, always, nullptr, releaseNotes},
-    CommandSpec{I::BrainAtlasSite, "Tessaly &Brain Atlas", "Open the Tessaly Brain Atlas web site\nTessaly Brain Atlas", nullptr, M::None, always, nullptr, brainAtlasSite},
-    CommandSpec{I::About, "&About Volumira...", "Display program information, version number and copyright\nAbout", nullptr, M::None, always, nullptr, about},
+    CommandRow{I::Tutorial, "&Tutorial", "Open the tutorial\nTutorial", nullptr, M::None, always, nullptr, tutorial},
+    CommandRow{I::ReleaseNotes, "&Release Notes", "Open the release notes\nRelease notes", nullptr, M::None, always, nullptr, releaseNotes},
+    CommandRow{I::BrainAtlasSite, "Tessaly &Brain Atlas", "Open the Tessaly Brain Atlas web site\nTessaly Brain Atlas", nullptr, M::None, always, nullptr, brainAtlasSite},
+    CommandRow{I::About, "&About Volumira...", "Display program information, version number and copyright\nAbout", nullptr, M::None, always, nullptr, about},
     // Without a menu entry
-    CommandSpec{I::Search, "Search", "Search for genes\nSearch", nullptr, M::None, always, nullptr, search},
-    CommandSpec{I::NextTab, "Next Tab\tCtrl+Tab", "", nullptr, M::None, always, nullptr, nextTab},
-    CommandSpec{I::PreviousTab, "Previous Tab\tCtrl+Shift+Tab", "", nullptr, M::None, always, nullptr, previousTab},
+    CommandRow{I::Search, "Search", "Search for genes\nSearch", nullptr, M::None, always, nullptr, search},
+    CommandRow{I::NextTab, "Next Tab\tCtrl+Tab", "", nullptr, M::None, always, nullptr, nextTab},
+    CommandRow{I::PreviousTab, "Previous Tab\tCtrl+Shift+Tab", "", nullptr, M::None, always, nullptr, previousTab},
 };
 
 using E = MenuEntry;
@@ -215,10 +215,10 @@ const std::array kHelpMenu = {cmd(I::Tutorial), cmd(I::ReleaseNotes), cmd(I::Bra
                               cmd(I::About)};
 
 const std::array kMenus = {
-    MenuSpec{"&File", "FileMenu", kFileMenu},       MenuSpec{"&Edit", "EditMenu", kEditMenu},
-    MenuSpec{"&Atlas", "AtlasMenu", kAtlasMenu},    MenuSpec{"&Gene", "GeneMenu", kGeneMenu},
-    MenuSpec{"&View", "ViewMenu", kViewMenu},       MenuSpec{"&Bookmarks", "BookmarksMenu", kBookmarksMenu},
-    MenuSpec{"&Help", "HelpMenu", kHelpMenu},
+    MenuRow{"&File", "FileMenu", kFileMenu},       MenuRow{"&Edit", "EditMenu", kEditMenu},
+    MenuRow{"&Atlas", "AtlasMenu", kAtlasMenu},    MenuRow{"&Gene", "GeneMenu", kGeneMenu},
+    MenuRow{"&View", "ViewMenu", kViewMenu},       MenuRow{"&Bookmarks", "BookmarksMenu", kBookmarksMenu},
+    MenuRow{"&Help", "HelpMenu", kHelpMenu},
 };
 
 const std::array kToolBar = {I::OpenGene,         I::CloseGene,       I::AnatomicSearch,     CommandId{0},
@@ -235,28 +235,28 @@ std::string part(const char* text, char separator, bool before) {
 
 } // namespace
 
-std::span<const CommandSpec> commandTable() { return kCommands; }
+std::span<const CommandRow> commandTable() { return kCommands; }
 
-const CommandSpec& commandSpec(CommandId id) {
-    for (const CommandSpec& spec : kCommands)
-        if (spec.id == id) return spec;
+const CommandRow& commandRow(CommandId id) {
+    for (const CommandRow& row : kCommands)
+        if (row.id == id) return row;
     throw std::invalid_argument("Unknown command " + std::to_string(static_cast<int>(id)));
 }
 
 CommandState commandState(CommandId id, const CommandContext& context) {
-    const CommandSpec& spec = commandSpec(id);
+    const CommandRow& row = commandRow(id);
     CommandState state;
-    state.enabled = spec.run && spec.enabled(context);
-    state.checked = spec.checked && spec.checked(context);
+    state.enabled = row.run && row.enabled(context);
+    state.checked = row.checked && row.checked(context);
     return state;
 }
 
-std::string menuLabel(const CommandSpec& spec) { return part(spec.menuText, '\t', true); }
-std::string menuShortcut(const CommandSpec& spec) { return part(spec.menuText, '\t', false); }
-std::string statusPrompt(const CommandSpec& spec) { return part(spec.prompt, '\n', true); }
-std::string toolTip(const CommandSpec& spec) { return part(spec.prompt, '\n', false); }
+std::string menuLabel(const CommandRow& row) { return part(row.menuText, '\t', true); }
+std::string menuShortcut(const CommandRow& row) { return part(row.menuText, '\t', false); }
+std::string statusPrompt(const CommandRow& row) { return part(row.prompt, '\n', true); }
+std::string toolTip(const CommandRow& row) { return part(row.prompt, '\n', false); }
 
-std::span<const MenuSpec> menuBar() { return kMenus; }
+std::span<const MenuRow> menuBar() { return kMenus; }
 std::span<const CommandId> toolBar() { return kToolBar; }
 
 } // namespace volumira

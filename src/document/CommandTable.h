@@ -15,7 +15,7 @@ enum class CommandMark { None, Check, Radio };
 
 // One command, once: its number, texts, keys, rules and what it does. The window builds its actions,
 // menus and tool bar from these rows.
-struct CommandSpec {
+struct CommandRow {
     CommandId id;
     // With "&" before the mnemonic; the shortcut follows a tab.
     const char* menuText;
@@ -39,16 +39,16 @@ struct CommandState {
 };
 
 // Every command of the program, in no particular order.
-std::span<const CommandSpec> commandTable();
+std::span<const CommandRow> commandTable();
 // The row of a command; throws std::invalid_argument for a number not in the table.
-const CommandSpec& commandSpec(CommandId id);
+const CommandRow& commandRow(CommandId id);
 // Its enable rule and mark; a command without a handler is never enabled.
 CommandState commandState(CommandId id, const CommandContext& context);
 // The menu text without the shortcut part, and the shortcut after the tab ("" when none).
-std::string menuLabel(const CommandSpec& spec);
-std::string menuShortcut(const CommandSpec& spec);
-std::string statusPrompt(const CommandSpec& spec);
-std::string toolTip(const CommandSpec& spec);
+std::string menuLabel(const CommandRow& row);
+std::string menuShortcut(const CommandRow& row);
+std::string statusPrompt(const CommandRow& row);
+std::string toolTip(const CommandRow& row);
 
 // The menus of the menu bar. An entry is a command, a separator (Separator), the start of a submenu
 // (SubmenuStart with its title in `title`) or its end (SubmenuEnd), or the recent-file list.
@@ -58,12 +58,12 @@ struct MenuEntry {
     CommandId command;
     const char* title;
 };
-struct MenuSpec {
+struct MenuRow {
     const char* title;
     const char* objectName;
     std::span<const MenuEntry> entries;
 };
-std::span<const MenuSpec> menuBar();
+std::span<const MenuRow> menuBar();
 // The tool bar's buttons; CommandId{0} stands for a separator.
 std::span<const CommandId> toolBar();
 

@@ -182,7 +182,8 @@ class MainWindowTest : public ::testing::Test {
     UserPreferences preferences{store, PreferencesEnvironment::ofProcess()};
     RecordingPrompt prompt;
     ScriptedChooser chooser;
-    CVolumiraDoc document{preferences, store};
+    static const SearchConfig& processConfig() { return SearchConfig::instance(); }
+    CVolumiraDoc document{preferences, store, processConfig};
 };
 
 TEST_F(MainWindowTest, TheFrameHasItsCaptionBarsMenusAndLimits) {
@@ -1001,7 +1002,7 @@ class SearchWindowTest : public MainWindowTest {
     static inline int port_ = 0;
     MemorySettingsStore searchStore = storeNamingServer();
     UserPreferences searchPreferences{searchStore, PreferencesEnvironment::ofProcess()};
-    CVolumiraDoc searchDocument{searchPreferences, searchStore};
+    CVolumiraDoc searchDocument{searchPreferences, searchStore, processConfig};
 };
 
 TEST_F(SearchWindowTest, FindPreviewDownloadAndFollowUpWithoutLeavingTheWindow) {

@@ -15,10 +15,10 @@ using I = CommandId;
 
 TEST(CommandTableTest, EveryMenuAndToolBarEntryIsACommandOfTheTableOnce) {
     std::set<int> ids;
-    for (const CommandSpec& spec : commandTable())
-        EXPECT_TRUE(ids.insert(static_cast<int>(spec.id)).second) << static_cast<int>(spec.id) << " twice";
+    for (const CommandRow& row : commandTable())
+        EXPECT_TRUE(ids.insert(static_cast<int>(row.id)).second) << static_cast<int>(row.id) << " twice";
     std::set<int> inMenus;
-    for (const MenuSpec& menu : menuBar()) {
+    for (const MenuRow& menu : menuBar()) {
         int depth = 0;
         for (const MenuEntry& entry : menu.entries) {
             if (entry.kind == MenuEntryKind::SubmenuStart) ++depth;
@@ -35,10 +35,10 @@ TEST(CommandTableTest, EveryMenuAndToolBarEntryIsACommandOfTheTableOnce) {
             EXPECT_TRUE(inMenus.count(static_cast<int>(id))) << static_cast<int>(id);
         }
     // Commands without a menu entry are the search and the tab keys.
-    for (const CommandSpec& spec : commandTable())
-        if (!inMenus.count(static_cast<int>(spec.id))) {
-            EXPECT_TRUE(spec.id == I::Search || spec.id == I::NextTab || spec.id == I::PreviousTab)
-                << static_cast<int>(spec.id);
+    for (const CommandRow& row : commandTable())
+        if (!inMenus.count(static_cast<int>(row.id))) {
+            EXPECT_TRUE(row.id == I::Search || row.id == I::NextTab || row.id == I::PreviousTab)
+                << static_cast<int>(row.id);
         }
 }
 
@@ -58,15 +58,15 @@ TEST(CommandTableTest, TextsSplitIntoLabelShortcutPromptAndToolTip) {
         {I::Exit, "E&xit", "", "Quit the application; prompts to save documents", "Exit"},
     };
     for (const auto& c : cases) {
-        const CommandSpec& spec = commandSpec(c.id);
-        EXPECT_EQ(menuLabel(spec), c.label);
-        EXPECT_EQ(menuShortcut(spec), c.shortcut);
-        EXPECT_EQ(statusPrompt(spec), c.prompt);
-        EXPECT_EQ(toolTip(spec), c.tip);
+        const CommandRow& row = commandRow(c.id);
+        EXPECT_EQ(menuLabel(row), c.label);
+        EXPECT_EQ(menuShortcut(row), c.shortcut);
+        EXPECT_EQ(statusPrompt(row), c.prompt);
+        EXPECT_EQ(toolTip(row), c.tip);
     }
-    EXPECT_STREQ(commandSpec(I::Undo).extraShortcut, "Alt+Backspace");
-    EXPECT_STREQ(commandSpec(I::Copy).extraShortcut, "Ctrl+Ins");
-    EXPECT_THROW(commandSpec(CommandId{12345}), std::invalid_argument);
+    EXPECT_STREQ(commandRow(I::Undo).extraShortcut, "Alt+Backspace");
+    EXPECT_STREQ(commandRow(I::Copy).extraShortcut, "Ctrl+Ins");
+    EXPECT_THROW(commandRow(CommandId{12345}), std::invalid_argument);
 }
 
 TEST(CommandTableTest, ToolBarFollowsTheDescribedOrder) {
@@ -268,7 +268,7 @@ class RecordingTarget : public CommandTarget {
 
 TEST_F(CommandRulesTest, HandlersActOnTheModelOrAskTheWindow) {
     RecordingTarget target(model, atlas.ontology());
-    const auto run = [&](CommandId id) { commandSpec(id).run(target); };
+    const auto run = [&](CommandId id) { commandRow(id).run(target); };
     const struct {
         CommandId id;
         const char* call;
