@@ -21,7 +21,10 @@ BookmarkInterpolator::BookmarkInterpolator(const Bookmark& from, const Bookmark&
     zoomChanges_ = zoomDelta_ != 0.0f;
     for (int i = 0; i < 3; ++i) {
         originDelta_[i] = to_.origin[i] - from_.origin[i];
-        const bool locationsKnown = from_.sliceLocation[i] >= 0.0f && to_.sliceLocation[i] >= 0.0f;
+        // A section hidden at the start keeps its place until the end: moving it would show nothing and
+        // still announce a section change at every tick.
+        const bool locationsKnown =
+            from_.sliceVisible[i] != 0 && from_.sliceLocation[i] >= 0.0f && to_.sliceLocation[i] >= 0.0f;
         locationDelta_[i] = locationsKnown ? to_.sliceLocation[i] - from_.sliceLocation[i] : 0.0f;
         lowerDelta_[i] = to_.clipLower(i) - from_.clipLower(i);
         upperDelta_[i] = to_.clipUpper(i) - from_.clipUpper(i);

@@ -57,7 +57,22 @@ void writeNode(std::string& out, const BookmarkNode& node, int indent, const Ont
     out += "</BookmarkGroup>\n";
 }
 
+void feedNode(const BookmarkNode& node, BookmarksIOAdapter& adapter, BookmarksIOAdapter::GroupHandle parent) {
+    if (!node.isGroup()) {
+        adapter.addBookmark(*node.bookmark, parent);
+        return;
+    }
+    const BookmarksIOAdapter::GroupHandle group = adapter.addGroup(node.name, node.expanded, parent);
+    for (const auto& child : node.children)
+        feedNode(*child, adapter, group);
+}
+
 } // namespace
+
+void feedTree(const BookmarkTree& tree, BookmarksIOAdapter& adapter) {
+    for (const auto& child : tree.root.children)
+        feedNode(*child, adapter, nullptr);
+}
 
 std::string bookmarksText(const BookmarkTree& tree, const Ontology& ontology) {
     std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Bookmarks>\n";

@@ -50,6 +50,9 @@ class BookmarkTreeAdapter : public BookmarksIOAdapter {
     BookmarkTree& tree_;
 };
 
+// Reports every group and bookmark of the tree to the adapter in tree order, as the reader would.
+void feedTree(const BookmarkTree& tree, BookmarksIOAdapter& adapter);
+
 // The complete text of "Bookmarks.xml" for the tree.
 std::string bookmarksText(const BookmarkTree& tree, const Ontology& ontology);
 

@@ -5,23 +5,38 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 namespace volumira {
 
 BookmarksFile::BookmarksFile(std::string directory, const Ontology& ontology)
     : directory_(std::move(directory)), ontology_(ontology) {}
 
-BookmarkTree BookmarksFile::load() const {
-    if (!fileExists(path())) return defaultBookmarks(ontology_);
+namespace {
+
+// The whole tree of one file, or nothing when it cannot be read in full.
+std::optional<BookmarkTree> readTree(const std::string& path, const Ontology& ontology) {
     BookmarkTree tree;
     try {
         BookmarkTreeAdapter adapter(tree);
-        BookmarksReader reader(path(), &adapter, ontology_);
+        BookmarksReader reader(path, &adapter, ontology);
     } catch (const std::exception&) {
-        // A damaged file stays on disk until the next save replaces it; the user gets the defaults.
-        return defaultBookmarks(ontology_);
+        return std::nullopt;
     }
     return tree;
+}
+
+} // namespace
+
+BookmarkTree BookmarksFile::load() const {
+    if (fileExists(path())) {
+        // A damaged file stays on disk until the next save replaces it; the user gets the defaults.
+        std::optional<BookmarkTree> tree = readTree(path(), ontology_);
+        return tree ? std::move(*tree) : defaultBookmarks(ontology_);
+    }
+    if (fileExists(backupPath()))
+        if (std::optional<BookmarkTree> tree = readTree(backupPath(), ontology_)) return std::move(*tree);
+    return defaultBookmarks(ontology_);
 }
 
 bool BookmarksFile::save(const BookmarkTree& tree) const {

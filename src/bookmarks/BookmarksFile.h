@@ -15,6 +15,8 @@ class BookmarksFile {
     BookmarksFile(std::string directory, const Ontology& ontology);
 
     // The tree of the file; the default bookmarks when there is no file or it cannot be read in full.
+    // Without "Bookmarks.xml" a readable ".bak" is taken instead: a save that stopped between its two
+    // moves leaves the user's tree there.
     BookmarkTree load() const;
     // Writes the tree to ".new", keeps the previous file as ".bak" and moves ".new" into place.
     // False on any failure, with the last good copy left in place and ".new" removed.

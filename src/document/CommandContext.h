@@ -28,6 +28,9 @@ struct CommandContext {
     bool imageControlsVisible = false;
     // The image controls' state kept while a result page is shown.
     bool rememberedImageControls = false;
+    // The side panel shows the bookmarks tree.
+    bool bookmarksTabShown = false;
+    bool snapbackExists = false;
 };
 
 } // namespace volumira

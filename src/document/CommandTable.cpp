@@ -31,6 +31,8 @@ bool resultTabSelected(const C& c) { return c.selectedTab > 0; }
 bool similarAllowed(const C& c) { return c.firstSelectedAllowsSimilar; }
 bool enclosingAvailable(const C& c) { return c.detailViewShown && canShowEnclosingStructure(*c.model); }
 bool centreAvailable(const C& c) { return c.detailViewShown && selectionCentre(*c.model).has_value(); }
+bool bookmarksShown(const C& c) { return c.bookmarksTabShown; }
+bool snapbackMarked(const C& c) { return c.snapbackExists; }
 
 // ---- marks ----
 bool transparent(const C& c) { return c.model->meshDisplayStyle() == 1; }
@@ -109,12 +111,16 @@ void anatomicSearch(T& t) { t.anatomicSearch(); }
 void importGeneList(T& t) { t.importGeneList(); }
 void findSimilar(T& t) { t.findSimilar(); }
 void getInfo(T& t) { t.getInfo(); }
+void newBookmark(T& t) { t.newBookmark(); }
+void newBookmarkGroup(T& t) { t.newBookmarkGroup(); }
+void markForSnapback(T& t) { t.markForSnapback(); }
+void goBack(T& t) { t.goBack(); }
 
 using M = CommandMark;
 using I = CommandId;
 
-// Commands whose work arrives with the section-image and bookmark features are listed
-// with their texts and have no handler yet, so they stay disabled.
+// Commands whose work arrives with the section-image feature are listed with their texts and have no
+// handler yet, so they stay disabled.
 const std::array kCommands = {
     // File
     CommandRow{I::NewTab, "&New Tab\tCtrl+T", "Create search tab\nCreate search tab", nullptr, M::None, roomForATab, nullptr, newTab},
@@ -168,10 +174,10 @@ const std::array kCommands = {
     CommandRow{I::StatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar", nullptr, M::Check, always, statusBarShown, toggleStatusBar},
     CommandRow{I::Options, "O&ptions...", "Adjust user preferences\nOptions", nullptr, M::None, always, nullptr, options},
     // Bookmarks
-    CommandRow{I::NewBookmark, "&New Bookmark\tCtrl+D", "Create a bookmark\nNew bookmark", nullptr, M::None, never, nullptr, nullptr},
-    CommandRow{I::NewGroup, "New &Group", "Create a bookmark group\nNew bookmark group", nullptr, M::None, never, nullptr, nullptr},
-    CommandRow{I::MarkForSnapback, "&Mark for Snapback\tCtrl+M", "Mark the view to go back to\nMark for snapback", nullptr, M::None, never, nullptr, nullptr},
-    CommandRow{I::GoBack, "&Go Back\tCtrl+G", "Go back to the marked view\nGo back", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::NewBookmark, "&New Bookmark\tCtrl+D", "Create a bookmark\nNew bookmark", nullptr, M::None, bookmarksShown, nullptr, newBookmark},
+    CommandRow{I::NewGroup, "New &Group", "Create a bookmark group\nNew bookmark group", nullptr, M::None, bookmarksShown, nullptr, newBookmarkGroup},
+    CommandRow{I::MarkForSnapback, "&Mark for Snapback\tCtrl+M", "Mark the view to go back to\nMark for snapback", nullptr, M::None, always, nullptr, markForSnapback},
+    CommandRow{I::GoBack, "&Go Back\tCtrl+G", "Go back to the marked view\nGo back", nullptr, M::None, snapbackMarked, nullptr, goBack},
     // Help
     CommandRow{I::Tutorial, "&Tutorial", "Open the tutorial\nTutorial", nullptr, M::None, always, nullptr, tutorial},
     CommandRow{I::ReleaseNotes, "&Release Notes", "Open the release notes\nRelease notes", nullptr, M::None, always, nullptr, releaseNotes},

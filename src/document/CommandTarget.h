@@ -43,6 +43,10 @@ class CommandTarget {
     virtual void importGeneList() = 0;
     virtual void findSimilar() = 0;
     virtual void getInfo() = 0;
+    virtual void newBookmark() = 0;
+    virtual void newBookmarkGroup() = 0;
+    virtual void markForSnapback() = 0;
+    virtual void goBack() = 0;
 };
 
 } // namespace volumira

@@ -103,6 +103,15 @@ TEST(BookmarksReader, ReadsWhatTheWriterWroteBackToTheSameTree) {
     EXPECT_EQ(tree.root.children[1]->bookmark->settings, Bookmark::ViewZoom);
 }
 
+TEST(BookmarkTree, FeedingATreeToAnAdapterRebuildsIt) {
+    BookmarkOntology o;
+    const BookmarkTree original = sampleTree(o);
+    BookmarkTree copy;
+    BookmarkTreeAdapter adapter(copy);
+    feedTree(original, adapter);
+    EXPECT_EQ(bookmarksText(copy, o.ontology), kSampleText);
+}
+
 TEST(BookmarksReader, AcceptsLooseFilesAndSkipsWhatItCannotUse) {
     BookmarkOntology o;
     const BookmarkTree tree = readText(R"(<?xml version="1.0"?>
@@ -195,6 +204,25 @@ TEST(BookmarksFile, MissingOrDamagedFilesGiveTheDefaults) {
     EXPECT_EQ(bookmarksText(file.load(), o.ontology), defaults);
     // The damaged file stays until a save replaces it.
     EXPECT_TRUE(std::filesystem::exists(file.path()));
+}
+
+TEST(BookmarksFile, ASaveStoppedBetweenItsMovesLeavesTheTreeInTheBackup) {
+    BookmarkOntology o;
+    TempDir dir;
+    const BookmarksFile file(dir.path() + "/", o.ontology);
+    const std::string defaults = bookmarksText(defaultBookmarks(o.ontology), o.ontology);
+    ASSERT_TRUE(file.save(sampleTree(o)));
+    // The first move of the next save done, the second not: only ".bak" and ".new" are there.
+    test::writeBytes(file.newPath(), "<Bookmarks><BookmarkGroup name=\"newer\"/></Bookmarks>\n");
+    std::filesystem::rename(file.path(), file.backupPath());
+    EXPECT_EQ(bookmarksText(file.load(), o.ontology), kSampleText);
+
+    // A damaged backup gives the defaults, and a present "Bookmarks.xml" always wins over it.
+    test::writeBytes(file.backupPath(), "<Bookmarks><Bookmark");
+    EXPECT_EQ(bookmarksText(file.load(), o.ontology), defaults);
+    ASSERT_TRUE(file.save(sampleTree(o)));
+    test::writeBytes(file.backupPath(), "<Bookmarks/>\n");
+    EXPECT_EQ(bookmarksText(file.load(), o.ontology), kSampleText);
 }
 
 TEST(BookmarksFile, DefaultBookmarks) {

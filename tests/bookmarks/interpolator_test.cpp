@@ -1,5 +1,6 @@
 #include "bookmarks/BookmarkInterpolator.h"
 #include "bookmarks/BookmarkNavigator.h"
+#include "expression/BrainExpressionModelListener.h"
 #include "../expression/TestModel.h"
 
 #include <gtest/gtest.h>
@@ -95,20 +96,39 @@ TEST(BookmarkInterpolator, LandsExactlyOnTheTargetAtTheEnd) {
     EXPECT_EQ(upper, 20.0f);
 }
 
+// Counts the section moves the model announces.
+struct SectionMoves : BrainExpressionModelListener {
+    int count = 0;
+    void modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t) override {
+        if (event == static_cast<std::int32_t>(ModelEvent::SectionMoved)) ++count;
+    }
+};
+
 TEST(BookmarkInterpolator, AHiddenSectionKeepsItsPlaceUntilTheEnd) {
     TestModel model;
     model.setSectionPosition(1, 10.0f, false);
+    model.setSectionPosition(2, 40.0f, false);
+    model.setDisplayFlag(2, true, false);
     const Bookmark from("Temp", Bookmark::AtlasSections, model);
+    ASSERT_EQ(from.sliceVisible[1], 0);
     Bookmark to("Target", Bookmark::AtlasSections);
-    to.sliceVisible = {0, 1, 0};
-    to.sliceLocation = {-1.0f, 30.0f, -1.0f};
+    to.sliceVisible = {0, 1, 1};
+    to.sliceLocation = {-1.0f, 30.0f, 60.0f};
+    SectionMoves moves;
+    model.addListener(&moves);
     BookmarkInterpolator animation(from, to, model, 1.0);
+    ASSERT_TRUE(animation.step(0.25));
     ASSERT_TRUE(animation.step(0.5));
-    EXPECT_FLOAT_EQ(model.sectionPosition(1), 20.0f);
+    // The hidden horizontal section stays put and raises nothing; the shown sagittal one moves.
+    EXPECT_EQ(model.sectionPosition(1), 10.0f);
     EXPECT_FALSE(model.displayFlag(1));
+    EXPECT_FLOAT_EQ(model.sectionPosition(2), 50.0f);
+    EXPECT_EQ(moves.count, 2);
     EXPECT_FALSE(animation.step(1.0));
     EXPECT_EQ(model.sectionPosition(1), 30.0f);
     EXPECT_TRUE(model.displayFlag(1));
+    EXPECT_EQ(model.sectionPosition(2), 60.0f);
+    model.removeListener(&moves);
 }
 
 TEST(BookmarkInterpolator, NothingToMoveEndsAtTheFirstStep) {
