@@ -1,34 +1,56 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and runs each for a bounded time (FUZZ_SECONDS, default 60).
-# Exits non-zero when a target finds a crash; the reproducer is left in build-fuzz/crashes/.
+# fuzz/run.sh [TARGET...]: builds the fuzz targets with clang (the "fuzz" preset) and runs each, or the ones
+# named, for FUZZ_SECONDS (default 60) one after another. Prints real seconds, executions and peak memory per
+# target and appends them to build-fuzz/fuzz-log.tsv. An input that crashes or hangs a target is copied into
+# tests/fuzz-regressions/<target>/, where the replay test of the normal suite keeps it; exits non-zero then.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
 out=build-fuzz
-mkdir -p "$out/crashes"
+all_targets=(compressed_block_fuzz slice_volume_fuzz bgra_jpeg_fuzz
+  expression_fuzz mesh_fuzz ontology_fuzz colour_map_fuzz sagittal_map_fuzz
+  search_domains_fuzz versions_fuzz bookmarks_fuzz search_response_fuzz gene_list_fuzz
+  soap_request_fuzz anatomic_query_fuzz request_path_fuzz)
+targets=("${@:-${all_targets[@]}}")
 
-# Seeds: a small valid slice-compressed volume (with its 3-byte dimension prefix), a valid block,
-# and a colour JPEG slice from the same tool.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target fuzz_seeds "${targets[@]}"
+
+# Seeds from the project's own writers and server, and the sample data the server-side harnesses read.
 seeds=$out/seeds
-rm -rf "$seeds" && mkdir -p "$seeds"/{slice_volume_fuzz,compressed_block_fuzz,bgra_jpeg_fuzz}
-"$out/tools/volumira-tool" volume phantom "$seeds/v.comp" --dims 4 16 16 >/dev/null
-{ printf '\x03\x0f\x0f'; cat "$seeds/v.comp"; } > "$seeds/slice_volume_fuzz/phantom"
-# Block seed: lengths 4 and 12, then zlib's stream for "abcd".
-printf '\x04\x00\x00\x00\x0c\x00\x00\x00\x78\x9c\x4b\x4c\x4a\x4e\x01\x00\x03\xd8\x01\x8b' > "$seeds/compressed_block_fuzz/abcd"
-tail -c +17 "$seeds/v.comp" > "$seeds/bgra_jpeg_fuzz/gray-slice"
+if [ ! -f "$seeds/.complete" ]; then
+  rm -rf "$seeds"
+  ASAN_OPTIONS=detect_leaks=0 "$out/fuzz/fuzz_seeds" "$seeds"
+  touch "$seeds/.complete"
+fi
+export VOLUMIRA_FUZZ_DATA=$PWD/$seeds/sample-data/
+# Process-wide singletons are left for the system to reclaim; leaks are not what this hunts.
+export ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=0
 
+mkdir -p "$out/crashes"
 status=0
-for target in compressed_block_fuzz slice_volume_fuzz bgra_jpeg_fuzz; do
+printf 'target\tseconds\texecutions\tpeak_rss_mb\tresult\n'
+for target in "${targets[@]}"; do
   corpus=$out/corpus/$target
-  mkdir -p "$corpus"
-  echo "== $target for ${seconds}s"
-  if ! "$out/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-      -artifact_prefix="$out/crashes/$target-" -print_final_stats=1 "$corpus" "$seeds/$target" 2>"$out/$target.log"; then
-    echo "!! $target found a problem; see $out/$target.log and $out/crashes/"
+  mkdir -p "$corpus" "$seeds/$target"
+  log=$out/$target.log
+  start=$(date +%s.%N)
+  result=clean
+  if ! "$out/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix="$out/crashes/$target-" -print_final_stats=1 "$corpus" "$seeds/$target" >"$log" 2>&1; then
+    result=FOUND
     status=1
+    mkdir -p "tests/fuzz-regressions/$target"
+    for artifact in "$out/crashes/$target-"*; do
+      [ -e "$artifact" ] && cp -n "$artifact" "tests/fuzz-regressions/$target/$(basename "$artifact" | sed "s/^$target-//")"
+    done
   fi
-  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$out/$target.log" || true
+  elapsed=$(echo "$(date +%s.%N) - $start" | bc)
+  executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' || true)
+  rss=$(grep -o 'stat::peak_rss_mb: [0-9]*' "$log" | awk '{print $2}' || true)
+  line=$(printf '%s\t%.0f\t%s\t%s\t%s' "$target" "$elapsed" "${executions:-?}" "${rss:-?}" "$result")
+  echo "$line"
+  printf '%s\t%s\n' "$(date -u +%FT%TZ)" "$line" >>"$out/fuzz-log.tsv"
+  [ "$result" = clean ] || echo "!! $target: see $log; the input is in tests/fuzz-regressions/$target/"
 done
 exit $status
