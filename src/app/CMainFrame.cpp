@@ -3,6 +3,7 @@
 #include "app/CGLView.h"
 #include "app/AboutDialog.h"
 #include "app/AnatomicSearchDialog.h"
+#include "app/BookmarksPanel.h"
 #include "app/CVolumiraView.h"
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
@@ -270,6 +271,8 @@ CommandContext CMainFrame::commandContext() const {
     c.expanded = view_->expanded();
     c.imageControlsVisible = view_->imageControlsVisible();
     c.rememberedImageControls = view_->rememberedImageControls();
+    c.bookmarksTabShown = view_->sideTab() == kBookmarksTab && !view_->expanded();
+    c.snapbackExists = view_->bookmarks().hasSnapback();
     return c;
 }
 
@@ -387,6 +390,8 @@ void CMainFrame::showEnclosingStructure() { volumira::showEnclosingStructure(doc
 void CMainFrame::centerOnSelection() {
     if (const auto centre = selectionCentre(document_.detailModel())) view_->scene().centerOn(*centre);
 }
+
+void CMainFrame::showFullResolutionImage() { view_->scene().showAtlasImageAtPoint(); }
 
 void CMainFrame::toggleImageControls() { view_->toggleImageControls(); }
 
@@ -570,6 +575,14 @@ void CMainFrame::getInfo() {
             pages.push_back(preferences_.seriesInfoUrl() + std::to_string(model.geneAt(row).imageSeriesId()));
     openInfoPages(std::move(pages));
 }
+
+void CMainFrame::newBookmark() { view_->bookmarks().newBookmark(); }
+
+void CMainFrame::newBookmarkGroup() { view_->bookmarks().newGroup(); }
+
+void CMainFrame::markForSnapback() { view_->bookmarks().markForSnapback(); }
+
+void CMainFrame::goBack() { view_->bookmarks().goBack(); }
 
 void CMainFrame::openInfoPages(std::vector<std::string> pages) {
     if (pages.empty()) return;

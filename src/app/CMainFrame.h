@@ -86,6 +86,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     void toggleSection(int axis) override;
     void showEnclosingStructure() override;
     void centerOnSelection() override;
+    void showFullResolutionImage() override;
     void toggleImageControls() override;
     void toggleExpandedView() override;
     void setToolMode(int mode) override;
@@ -105,6 +106,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     void importGeneList() override;
     void findSimilar() override;
     void getInfo() override;
+    void newBookmark() override;
+    void newBookmarkGroup() override;
+    void markForSnapback() override;
+    void goBack() override;
     // Shown by Anatomic Search; made the first time.
     AnatomicSearchDialog* anatomicSearchDialog() const { return anatomic_; }
     // Series pages of Get Info are opened this far apart.

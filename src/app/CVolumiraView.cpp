@@ -1,5 +1,7 @@
 #include "app/CVolumiraView.h"
 
+#include "app/BookmarksPanel.h"
+#include "app/CDragDropTreeCtrl.h"
 #include "app/CGLView.h"
 #include "app/CorrelationDomainDialog.h"
 #include "app/GeneListWidget.h"
@@ -11,6 +13,7 @@
 #include "document/ResultTabs.h"
 #include "document/SearchCommands.h"
 #include "expression/BrainExpressionModel.h"
+#include "platform/DataLocations.h"
 #include "preferences/UserPreferences.h"
 #include "render_qt/QtGLTextBox.h"
 #include "app/Prompt.h"
@@ -19,6 +22,7 @@
 #include "storage/Caches.h"
 #include "thumbnails/BrainThumbnailRenderer.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QStandardItemModel>
@@ -37,6 +41,8 @@ CVolumiraView::CVolumiraView(CVolumiraDoc& document, ReferenceAtlas& atlas, User
 }
 
 CVolumiraView::~CVolumiraView() {
+    // The bookmarks are saved, when they changed, before the pages go.
+    bookmarks_.reset();
     preferences_.saveViewSettings(
         {sideTab_, expanded_, detailViewShown_ ? imageControls_ : rememberedImageControls_});
     model_.removeListener(this);
@@ -75,10 +81,6 @@ void CVolumiraView::buildPanels() {
         };
     }
 
-    bookmarks_ = new QTreeWidget(this);
-    bookmarks_->setObjectName("BookmarksTree");
-    bookmarks_->setHeaderHidden(true);
-
     sideTabs_ = new QTabBar(this);
     sideTabs_->setObjectName("SideTabs");
     sideTabs_->setShape(QTabBar::RoundedSouth);
@@ -110,6 +112,10 @@ void CVolumiraView::buildPanels() {
     dataView_->setShowDiagnostic(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
     tabs_ = std::make_unique<TabControlRenderer>(*dataView_, this);
     scene_ = std::make_unique<BrainSceneRenderer>(*dataView_, model_, *tabs_, atlas_, preferences_);
+    scene_->enableSectionImages(
+        {sectionImageTileCache(0), sectionImageTileCache(1),
+         [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); },
+         [this](const std::string& message) { prompt_.error(message); }});
     domainChooser_ = std::make_unique<CorrelationDomainChooser>(document_.searchConfigSource(), this);
     resultTabs_ = std::make_unique<ResultTabs>(*tabs_, [this](PagedGeneList& list) {
         // The configuration is asked for at each use: a search-domain update may replace it meanwhile.
@@ -120,6 +126,9 @@ void CVolumiraView::buildPanels() {
     });
     search_ = std::make_unique<SearchCommands>(*resultTabs_, preferences_, atlas_.ontology(), *domainChooser_,
                                                [this] { dataView_->setFocus(Qt::OtherFocusReason); });
+    bookmarks_ = std::make_unique<BookmarksPanel>(this, model_, *scene_, ontology, prompt_, userDirectory(),
+                                                  [this] { return detailViewShown_; });
+    bookmarks_->onStateChanged = [this] { stateChanged(); };
     model_.addListener(this);
     tabs_->addTab("Detail View", false, nullptr);
     tabs_->selectTab(0);
@@ -127,6 +136,8 @@ void CVolumiraView::buildPanels() {
     if (StructureTree* tree = currentStructureTree()) tree->selectStructure(model_.highlightedStructure());
     layoutPanels();
 }
+
+CDragDropTreeCtrl& CVolumiraView::bookmarksTree() { return bookmarks_->tree(); }
 
 StructureTree* CVolumiraView::currentStructureTree() const {
     switch (sideTab_) {
@@ -157,7 +168,7 @@ void CVolumiraView::layoutPanels() {
     place(header_, l.header, l.headerShown);
     place(hierarchical_, l.structureTree, l.hierarchicalShown);
     place(alphabetical_, l.structureTree, l.alphabeticalShown);
-    place(bookmarks_, l.bookmarksTree, l.bookmarksShown);
+    place(&bookmarks_->tree(), l.bookmarksTree, l.bookmarksShown);
     place(sideTabs_, l.sideTabs, l.sidePanelShown);
     place(genes_, l.geneList, l.sidePanelShown);
 }

@@ -17,7 +17,9 @@ class QTreeWidget;
 
 namespace volumira {
 
+class BookmarksPanel;
 class BrainSceneRenderer;
+class CDragDropTreeCtrl;
 class CBasicViewControls;
 class ResultTabs;
 class SearchCommands;
@@ -49,7 +51,8 @@ class CVolumiraView : public QWidget, public BrainExpressionModelListener, publi
     TabControlRenderer& tabs() { return *tabs_; }
     StructureTree& hierarchicalTree() { return *hierarchical_; }
     StructureTree& alphabeticalTree() { return *alphabetical_; }
-    QTreeWidget& bookmarksTree() { return *bookmarks_; }
+    CDragDropTreeCtrl& bookmarksTree();
+    BookmarksPanel& bookmarks() { return *bookmarks_; }
     GeneListWidget& geneList() { return *genes_; }
     QTabBar& sideTabs() { return *sideTabs_; }
     QHeaderView& header() { return *header_; }
@@ -112,7 +115,7 @@ class CVolumiraView : public QWidget, public BrainExpressionModelListener, publi
     QStandardItemModel* headerModel_ = nullptr;
     StructureTree* hierarchical_ = nullptr;
     StructureTree* alphabetical_ = nullptr;
-    QTreeWidget* bookmarks_ = nullptr;
+    std::unique_ptr<BookmarksPanel> bookmarks_;
     QTabBar* sideTabs_ = nullptr;
     GeneListWidget* genes_ = nullptr;
     CBasicViewControls* zoomBar_ = nullptr;
