@@ -7,7 +7,8 @@ packages=(cmake ninja-build g++ pkg-config
   libcurl4-openssl-dev libcpp-httplib-dev
   qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
   libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri xvfb xauth
-  dpkg-dev file groff-base libxml2-utils shared-mime-info desktop-file-utils poppler-utils)
+  dpkg-dev file groff-base libxml2-utils shared-mime-info desktop-file-utils poppler-utils
+  libvips-tools nginx-light)
 [[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)
 
 sudo=""

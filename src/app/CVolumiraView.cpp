@@ -28,6 +28,7 @@
 #include <QStandardItemModel>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <QUrl>
 
 namespace volumira {
 

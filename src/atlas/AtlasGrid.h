@@ -25,6 +25,7 @@ inline constexpr int kCoronalPlateImageIdBase = 130879;
 inline constexpr int kSagittalPlateCount = 21;
 extern const std::array<const char*, kSagittalPlateCount> kSagittalPlateNames;
 inline constexpr int kSagittalPlateImageIdBase = 130858;
+inline constexpr int kSagittalPlateWidth = 7561, kSagittalPlateHeight = 4418;
 // Plate number of a coarse voxel that lies on no sagittal plate.
 inline constexpr int kNoSagittalPlate = 255;
 

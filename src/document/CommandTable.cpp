@@ -31,6 +31,12 @@ bool resultTabSelected(const C& c) { return c.selectedTab > 0; }
 bool similarAllowed(const C& c) { return c.firstSelectedAllowsSimilar; }
 bool enclosingAvailable(const C& c) { return c.detailViewShown && canShowEnclosingStructure(*c.model); }
 bool centreAvailable(const C& c) { return c.detailViewShown && selectionCentre(*c.model).has_value(); }
+bool fullResolutionAvailable(const C& c) {
+    const BrainExpressionModel& m = *c.model;
+    return c.detailViewShown && (m.displayFlag(BrainExpressionModel::kFlagCoronalSection) ||
+                                 m.displayFlag(BrainExpressionModel::kFlagHorizontalSection) ||
+                                 m.displayFlag(BrainExpressionModel::kFlagSagittalSection) || m.selectedCell());
+}
 bool bookmarksShown(const C& c) { return c.bookmarksTabShown; }
 bool snapbackMarked(const C& c) { return c.snapbackExists; }
 
@@ -93,6 +99,11 @@ void copyImage(T& t) { t.copyImage(); }
 void selectAll(T& t) { t.selectAllGenes(); }
 void enclosing(T& t) { t.showEnclosingStructure(); }
 void centre(T& t) { t.centerOnSelection(); }
+void fullResolution(T& t) {
+    // The plates are shown from here; the cell's own section image is not a plate.
+    if (t.detailModel().imagePanelMode() == 2) t.detailModel().setImagePanelMode(0, false);
+    t.showFullResolutionImage();
+}
 void imageControlsCommand(T& t) { t.toggleImageControls(); }
 void expandedView(T& t) { t.toggleExpandedView(); }
 void toggleToolbar(T& t) { t.toggleToolbar(); }
@@ -145,7 +156,7 @@ const std::array kCommands = {
     CommandRow{I::SagittalSections, "S&agittal Sections\tF1", "Sagittal atlas sections\nSagittal atlas sections", nullptr, M::Check, sectionsAvailable, sagittalShown, section<2>},
     CommandRow{I::CoronalSections, "&Coronal Sections\tF2", "Coronal atlas sections\nCoronal atlas sections", nullptr, M::Check, sectionsAvailable, coronalShown, section<0>},
     CommandRow{I::HorizontalSections, "H&orizontal Sections\tF3", "Horizontal atlas sections\nHorizontal atlas sections", nullptr, M::Check, sectionsAvailable, horizontalShown, section<1>},
-    CommandRow{I::ShowFullResolutionImage, "Show &Full Resolution Image\tF4", "Show full resolution atlas image\nShow full resolution atlas image", nullptr, M::None, never, nullptr, nullptr},
+    CommandRow{I::ShowFullResolutionImage, "Show &Full Resolution Image\tF4", "Show full resolution atlas image\nShow full resolution atlas image", nullptr, M::None, fullResolutionAvailable, nullptr, fullResolution},
     CommandRow{I::ShowEnclosingStructure, "Show &Enclosing Structure\tCtrl+E", "Show the enclosing structure\nShow enclosing structure", nullptr, M::None, enclosingAvailable, nullptr, enclosing},
     // Gene
     CommandRow{I::ShowAllExpression, "&Show All Expression", "Show all gene expression\nShow all expression", nullptr, M::None, always, nullptr, showAllExpression},

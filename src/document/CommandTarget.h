@@ -23,6 +23,8 @@ class CommandTarget {
     virtual void toggleSection(int axis) = 0;
     virtual void showEnclosingStructure() = 0;
     virtual void centerOnSelection() = 0;
+    // The atlas plate at the selected cell or the section planes, in the scene's image panel.
+    virtual void showFullResolutionImage() = 0;
     virtual void toggleImageControls() = 0;
     virtual void toggleExpandedView() = 0;
     // Changes the tool without a model event, then redraws.

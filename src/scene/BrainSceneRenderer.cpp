@@ -12,23 +12,19 @@
 #include "render/GL.h"
 #include "render/SceneLighting.h"
 #include "render/GLDisplay.h"
-#include "render/GLTextBox.h"
 #include "render/InputCodes.h"
 #include "render/SectionVolumes.h"
 #include "render/Shapes.h"
 #include "render/TabControlRenderer.h"
 #include "scene/ScenePick.h"
-#include "scene/SectionImageView.h"
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 
 namespace volumira {
 
 namespace {
 
-constexpr float kDegree = 0.017453292f;
 // Offsets that keep coincident cells of different genes from hiding each other.
 constexpr std::array<std::array<float, 3>, 8> kGeneCorners{{{-1, -1, -1},
                                                             {1, 1, 1},
@@ -38,8 +34,6 @@ constexpr std::array<std::array<float, 3>, 8> kGeneCorners{{{-1, -1, -1},
                                                             {1, 1, -1},
                                                             {1, -1, 1},
                                                             {-1, 1, 1}}};
-enum ForwardKind { kDown, kUp, kMove };
-
 void cone(GLUquadric* quadric) { gluCylinder(quadric, 1.0, 0.0, 1.0, 10, 2); }
 
 } // namespace
@@ -49,13 +43,12 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
     : display_(display), model_(model), tabs_(tabs), atlas_(atlas), preferences_(preferences),
       dims_{atlas.dimension100(0), atlas.dimension100(1), atlas.dimension100(2)}, camera_(dims_),
       tables_{atlas.expressionColourMap(), atlas.jetColourMap()},
-      planeTool_(atlas.spacing25() / atlas.spacing100()), navigator_(model), fullScale_(atlas.isFullScaleLoaded()) {
+      overlays_(display), planeTool_(atlas.spacing25() / atlas.spacing100()),
+      input_(*this, display, model, tabs, overlays_, trackball_, panTool_, planeTool_), navigator_(model),
+      fullScale_(atlas.isFullScaleLoaded()) {
     for (int i = 0; i < model_.geneCount(); ++i)
         addGene(i);
     clipBox_ = std::make_unique<CuttingPlaneRenderer>(model_, dims_);
-    infoBox_ = display_.createTextBox(340, 8, false, GLDisplay::kAlignLeft);
-    infoBox_->setBackground(true);
-    frameRateBox_ = display_.createTextBox(40, 1, false, GLDisplay::kAlignLeft);
     panTool_.setOwner(this);
     planeTool_.setOwner(this);
     // Without the fine volumes the scene shows surfaces and genes; sections come once they are loaded.
@@ -78,8 +71,12 @@ BrainSceneRenderer::~BrainSceneRenderer() {
     sections_.reset();
     meshes_.reset();
     clipBox_.reset();
-    infoBox_.reset();
-    frameRateBox_.reset();
+    imagePanel_.reset();
+    overlays_.releaseGL();
+}
+
+void BrainSceneRenderer::enableSectionImages(SceneImageServices services) {
+    imagePanel_ = std::make_unique<SceneImagePanel>(display_, model_, atlas_, preferences_, std::move(services));
 }
 
 // ---- GL state and frame ----
@@ -229,7 +226,7 @@ void BrainSceneRenderer::drawCornerCompass() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(static_cast<float>(width_ - 40), static_cast<float>(height_ - 35 - stripHeight()), 75.0f);
+    glTranslatef(static_cast<float>(width_ - 40), static_cast<float>(height_ - 35 - SceneOverlays::stripHeight(tabs_)), 75.0f);
     glMultMatrixf(trackball_.matrix().data());
     glScalef(20.0f, 20.0f, 20.0f);
     drawCompassBars(true);
@@ -247,159 +244,39 @@ void BrainSceneRenderer::drawBregmaCompass() {
     glPopMatrix();
 }
 
-// ---- overlays ----
-
-int BrainSceneRenderer::stripHeight() const { return tabs_.hasMultipleTabs() ? tabs_.stripHeight() : 0; }
+// ---- overlays and input ----
 
 void BrainSceneRenderer::drawOverlays() {
-    glPushAttrib(GL_ENABLE_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_LINE_SMOOTH);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0, width_, 0, height_);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
-    if (tabs_.hasMultipleTabs()) tabs_.draw(width_);
-    infoBox_->draw(5, height_ - infoBox_->height() - stripHeight() - 5);
-    if (imageView_ && imageView_->isShown()) {
-        imageView_->setAlpha(model_.imageAlpha());
-        imageView_->draw(width_, height_);
-    }
-    if (frameRateShown_) {
-        if (frameRate_.frame(secondsNow())) frameRateBox_->setText(frameRate_.text());
-        frameRateBox_->draw(width_ - 35, 0);
-    }
-    if (ExpressionThresholdControl* control = currentThresholdControl()) control->draw();
-
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
+    overlays_.draw(width_, height_, tabs_, imagePanel_.get(), currentThresholdControl());
 }
-
-// ---- mouse ----
 
 void BrainSceneRenderer::stopAnimation() {
     if (navigator_.running()) spin(false);
 }
 
-bool BrainSceneRenderer::forwardToTool(MouseListener& tool, int button, int x, int y, int modifiers,
-                                       std::uint32_t time, int kind) {
-    glPushMatrix();
-    glLoadIdentity();
-    applyModelView();
-    bool handled = false;
-    if (kind == kDown)
-        handled = tool.mouseDown(button, x, y, modifiers, time);
-    else if (kind == kUp)
-        handled = tool.mouseUp(button, x, y, modifiers, time);
-    else
-        handled = tool.mouseMove(x, y, modifiers, time);
-    glPopMatrix();
-    return handled;
-}
-
 bool BrainSceneRenderer::mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) {
-    stopAnimation();
-    if (target_) return true;
-    if (tabs_.hasMultipleTabs() && y <= tabs_.stripHeight()) {
-        if (tabs_.mouseDown(button, x, y, modifiers, time)) {
-            target_ = &tabs_;
-            display_.redrawNow();
-            return true;
-        }
-    }
-    if (imageView_ && imageView_->isShown() && imageView_->mouseDown(button, x, height_ - y - 1, modifiers, time)) {
-        target_ = imageView_;
-        return true;
-    }
-    if (ExpressionThresholdControl* control = currentThresholdControl())
-        if (control->mouseDown(button, x, y, modifiers, time)) {
-            target_ = control;
-            return true;
-        }
-    if (spinning_) spin(false);
-    enum { kRotate = 0, kPan = 1, kSelect = 2 };
-    int tool = model_.toolMode();
-    if ((button == kButtonLeft && (modifiers & kModifierShift)) || button == kButtonMiddle)
-        tool = kPan;
-    else if (button == kButtonRight || (modifiers & kModifierAlt))
-        tool = tool == kSelect ? kRotate : kSelect;
-    if (tool == kRotate)
-        target_ = &trackball_;
-    else if (tool == kPan)
-        target_ = &panTool_;
-    else
-        pick(x, y, (modifiers & kModifierControl) != 0);
-    if (target_ == &trackball_ || target_ == &panTool_ || target_ == &planeTool_) {
-        targetIsTool_ = true;
-        forwardToTool(*target_, button, x, y, modifiers, time, kDown);
-        display_.redrawNow();
-    }
-    return true;
+    return input_.mouseDown(button, x, y, modifiers, time);
 }
 
 bool BrainSceneRenderer::mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) {
-    if (target_) {
-        bool handled;
-        if (targetIsTool_)
-            handled = forwardToTool(*target_, button, x, y, modifiers, time, kUp);
-        else if (target_ == imageView_)
-            handled = target_->mouseUp(button, x, height_ - y - 1, modifiers, time);
-        else
-            handled = target_->mouseUp(button, x, y, modifiers, time);
-        if (handled) display_.requestRedraw();
-    }
-    target_ = nullptr;
-    targetIsTool_ = false;
-    return true;
+    return input_.mouseUp(button, x, y, modifiers, time);
 }
 
 bool BrainSceneRenderer::mouseMove(int x, int y, int modifiers, std::uint32_t time) {
-    if (target_) {
-        bool handled;
-        if (targetIsTool_)
-            handled = forwardToTool(*target_, 0, x, y, modifiers, time, kMove);
-        else if (target_ == imageView_)
-            handled = target_->mouseMove(x, height_ - y - 1, modifiers, time);
-        else
-            handled = target_->mouseMove(x, y, modifiers, time);
-        if (handled) display_.redrawNow();
-        return handled;
-    }
-    // The control asks for a redraw itself when what the pointer hovers changes.
-    if (ExpressionThresholdControl* control = currentThresholdControl()) control->mouseMove(x, y, modifiers, time);
-    return false;
+    return input_.mouseMove(x, y, modifiers, time);
 }
 
-void BrainSceneRenderer::mouseCaptureLost() {
-    MouseListener* target = target_;
-    target_ = nullptr;
-    targetIsTool_ = false;
-    if (target) target->mouseCaptureLost();
-    display_.requestRedraw();
-}
+void BrainSceneRenderer::mouseCaptureLost() { input_.mouseCaptureLost(); }
 
 bool BrainSceneRenderer::mouseDoubleClick(int button, int x, int y, int modifiers, std::uint32_t time) {
-    return imageView_ && imageView_->mouseDoubleClick(button, x, height_ - y - 1, modifiers, time);
+    return input_.mouseDoubleClick(button, x, y, modifiers, time);
 }
 
-bool BrainSceneRenderer::mouseWheel(int, int, int, int delta, std::uint32_t) {
-    stopAnimation();
-    if (delta < 0)
-        model_.setZoom(model_.zoom() - 10.0f, true);
-    else if (delta > 0)
-        model_.setZoom(model_.zoom() + 10.0f, true);
-    return true;
-}
+bool BrainSceneRenderer::mouseWheel(int, int, int, int delta, std::uint32_t) { return input_.mouseWheel(delta); }
+
+bool BrainSceneRenderer::keyChar(char32_t character, int, std::uint32_t) { return input_.keyChar(character); }
+
+bool BrainSceneRenderer::keySpecial(int code, int modifiers, std::uint32_t) { return input_.keySpecial(code, modifiers); }
 
 // ---- picking ----
 
@@ -444,16 +321,20 @@ int BrainSceneRenderer::pickName(int x, int y) {
                           atlas_.ontology());
 }
 
-void BrainSceneRenderer::pick(int x, int y, bool center) {
+void BrainSceneRenderer::pick(int x, int y, bool center) { pickForPress(x, y, center); }
+
+MouseListener* BrainSceneRenderer::pickForPress(int x, int y, bool center) {
     const int name = pickName(x, y);
     if (name >= pickname::kClipLowFirst && name < pickname::kSectionFirst) {
         const bool low = name < pickname::kClipHighFirst;
         planeTool_.selectClipFace(name - (low ? pickname::kClipLowFirst : pickname::kClipHighFirst), low);
-        target_ = &planeTool_;
-    } else if (name >= pickname::kSectionFirst && name < pickname::kStructureBase) {
+        return &planeTool_;
+    }
+    if (name >= pickname::kSectionFirst && name < pickname::kStructureBase) {
         planeTool_.selectSectionPlane(name - pickname::kSectionFirst);
-        target_ = &planeTool_;
-    } else if (name >= pickname::kStructureBase && name < pickname::kCellBase) {
+        return &planeTool_;
+    }
+    if (name >= pickname::kStructureBase && name < pickname::kCellBase) {
         const Structure& s = atlas_.ontology().structureAt(name - pickname::kStructureBase);
         model_.selectCell(nullptr, nullptr, true);
         model_.setHighlightedStructure(&s, true);
@@ -472,57 +353,11 @@ void BrainSceneRenderer::pick(int x, int y, bool center) {
         model_.selectCell(cell ? gene : nullptr, cell, true);
         if (center && cell) centerOn({cell->x, cell->y, cell->z});
     } else {
-        if (imageView_ && imageView_->isShown()) {
-            imageView_->hide();
-            display_.requestRedraw();
-        }
+        if (imageShown()) hideImage();
         model_.setHighlightedStructure(nullptr, true);
         model_.selectCell(nullptr, nullptr, true);
     }
-}
-
-// ---- keys ----
-
-bool BrainSceneRenderer::keyChar(char32_t character, int, std::uint32_t) {
-    stopAnimation();
-    const float step = planeTool_.minimumStep();
-    int axis = -1;
-    float delta = 0.0f;
-    switch (character) {
-    case U'[': axis = 0, delta = -step; break;
-    case U']': axis = 0, delta = step; break;
-    case U'\'': axis = 1, delta = -step; break;
-    case U'/': axis = 1, delta = step; break;
-    case U'-': axis = 2, delta = -step; break;
-    case U'=': axis = 2, delta = step; break;
-    case U'R':
-    case U'r':
-        frameRateShown_ = !frameRateShown_;
-        display_.requestRedraw();
-        return true;
-    case U's': return true;
-    case U'e':
-    case U'm': return false;
-    default: spin(false); return false;
-    }
-    if (!model_.displayFlag(axis)) return false;
-    model_.setSectionPosition(axis, model_.sectionPosition(axis) + delta, true);
-    return true;
-}
-
-bool BrainSceneRenderer::keySpecial(int code, int modifiers, std::uint32_t) {
-    stopAnimation();
-    const bool control = (modifiers & kModifierControl) != 0;
-    const bool animate = (modifiers & kModifierAlt) != 0;
-    switch (code) {
-    case kKeyUp: control ? pan(0, 1) : trackball_.rotate({1, 0, 0}, kDegree, animate); break;
-    case kKeyDown: control ? pan(0, -1) : trackball_.rotate({1, 0, 0}, -kDegree, animate); break;
-    case kKeyLeft: control ? pan(-1, 0) : trackball_.rotate({0, 1, 0}, kDegree, animate); break;
-    case kKeyRight: control ? pan(1, 0) : trackball_.rotate({0, 1, 0}, -kDegree, animate); break;
-    default: return true;
-    }
-    display_.redrawNow();
-    return true;
+    return nullptr;
 }
 
 // ---- timer, spin, tool owner ----
@@ -616,7 +451,7 @@ void BrainSceneRenderer::removeGene(int index) {
                                       [gene](const auto& c) { return &c->gene() == gene; });
     if (control != thresholdControls_.end()) {
         if (cachedControl_ == control->get()) cachedControl_ = nullptr;
-        if (target_ == control->get()) target_ = nullptr;
+        input_.forget(control->get());
         thresholdControls_.erase(control);
     }
     display_.requestRedraw();
@@ -648,64 +483,28 @@ void BrainSceneRenderer::syncOrientation() {
 // ---- selection information ----
 
 void BrainSceneRenderer::updateSelectionInfo() {
-    std::ostringstream text;
     const ExpressionCell* cell = model_.selectedCell();
     const GeneExpression* gene = model_.selectedCellGene();
-    const Structure* structure = model_.highlightedStructure();
     if (cell && gene) {
         if (model_.imagePanelMode() == 2) {
-            const SectionImage* image = gene->sectionImage(cell->section);
-            if (imageView_) {
-                if (image && !image->primaryPath.empty() && !image->expressionPath.empty())
-                    imageView_->show(image->expressionPath, static_cast<int>(image->imageId), cell->sectionX,
-                                     cell->sectionY, 1.0f);
-                else
-                    imageView_->hide();
-            }
+            if (imagePanel_) imagePanel_->showSectionImage(*gene, *cell);
         } else {
             showAtlasImageAtPoint();
         }
-        const std::string name = cell->structure ? cell->structure->name : "";
-        const std::string acronym = cell->structure ? cell->structure->acronym : "";
-        text << "Gene: " << gene->name() << '\n'
-             << "Annotation: " << name << " (" << acronym << ") \n"
-             << "#Expressors: " << cell->expressors << '\n'
-             << "Cell Diameter: " << cell->diameter << ' ' << micrometreLabel() << '\n'
-             << "Grid Area Spanned: " << static_cast<int>(cell->areaSpanned * 100.0f + 0.5f) << "%\n"
-             << "Expression Level: " << cell->level << '\n'
-             << "Grid ID: " << cell->gridId - 1 << " (" << cell->x << ", " << cell->y << ", " << cell->z << ")\n"
-             << "Section: " << cell->section << " Location: " << cell->sectionX << ", " << cell->sectionY;
-    } else if (structure && isSelectableStructure(*structure)) {
-        std::vector<const Structure*> path;
-        for (const Structure* s = structure; s; s = s->parent)
-            path.push_back(s);
-        for (std::size_t depth = 0; depth < path.size(); ++depth) {
-            const Structure* s = path[path.size() - 1 - depth];
-            text << std::string(2 * depth, ' ') << s->name << " (" << s->acronym << ")";
-            if (depth + 1 < path.size()) text << '\n';
-        }
-        if (imageView_) imageView_->hide();
-    } else if (imageView_) {
-        imageView_->hide();
+    } else if (imagePanel_) {
+        imagePanel_->hide();
     }
-    selectionText_ = text.str();
-    infoBox_->setText(selectionText_);
+    overlays_.setSelectionText(selectionInfoText(model_));
 }
 
 void BrainSceneRenderer::showAtlasImageAtPoint() {
-    if (!imageView_) return;
-    std::array<float, 3> p{model_.sectionPosition(0), model_.sectionPosition(1), model_.sectionPosition(2)};
-    if (const ExpressionCell* cell = model_.selectedCell()) p = {cell->x, cell->y, cell->z};
-    std::string path;
-    int imageId = 0, px = 0, py = 0;
-    if (model_.imagePanelMode() == 0)
-        atlas_.coronalPlateAt(p[0], p[1], p[2], path, imageId, px, py);
-    else
-        atlas_.sagittalPlateAt(p[0], p[1], p[2], path, imageId, px, py);
-    if (path.empty())
-        imageView_->showPlaceholder();
-    else
-        imageView_->show(path, imageId, px, py, 1.9f);
+    if (imagePanel_) imagePanel_->showAtlasImageAtPoint();
+    display_.requestRedraw();
+}
+
+void BrainSceneRenderer::hideImage() {
+    if (imagePanel_) imagePanel_->hide();
+    display_.requestRedraw();
 }
 
 // ---- events ----
@@ -748,7 +547,7 @@ void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&,
         break;
     case ModelEvent::ViewReset: syncOrientation(); break;
     case ModelEvent::ImageAlphaChanged:
-        if (imageView_ && imageView_->isShown()) display_.requestRedraw();
+        if (imageShown()) display_.requestRedraw();
         break;
     case ModelEvent::ImagePanelModeChanged:
         if (model_.imagePanelMode() == 2)

@@ -13,7 +13,9 @@
 #include "render/TimerListener.h"
 #include "render/ToolOwner.h"
 #include "render/Trackball.h"
-#include "scene/FrameRate.h"
+#include "scene/SceneImagePanel.h"
+#include "scene/SceneInput.h"
+#include "scene/SceneOverlays.h"
 
 #include <array>
 #include <memory>
@@ -27,21 +29,22 @@ class BrainMeshSet;
 class ExpressionRenderer;
 class ExpressionThresholdControl;
 class GLDisplay;
-class GLTextBox;
 class GeneExpression;
 class ReferenceAtlas;
-class SectionImageView;
 class TabControlRenderer;
 struct ExpressionCell;
 
 // The 3D brain of one document: structure surfaces, section planes, clipping box, the expressors of
-// every gene, the compass and the 2D overlays. It draws from the model, routes the mouse to its tools
-// and controls, picks by GL selection, and animates spins and bookmark moves on the view's timer.
+// every gene and the compass. It draws from the model, picks by GL selection, and animates spins and
+// bookmark moves on the view's timer; it composes the parts with jobs of their own: the input routing
+// (SceneInput), the 2D overlays and selection text (SceneOverlays) and the full-resolution image panel
+// (SceneImagePanel).
 class BrainSceneRenderer : public GLInteractiveRenderer,
                            public BrainExpressionModelListener,
                            public TimerListener,
                            public UserPreferencesListener,
-                           public ToolOwner {
+                           public ToolOwner,
+                           private SceneInputHost {
   public:
     static constexpr int kAnimationIntervalMs = 40;
     static constexpr int kSelectBufferSize = 1024;
@@ -91,21 +94,34 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     virtual void pick(int x, int y, bool center);
     // The name under the window point without acting on it; 0 for nothing.
     int pickName(int x, int y);
-    // Gives the scene a full-resolution image viewer; null removes it. Not owned.
-    void setSectionImageView(SectionImageView* view) { imageView_ = view; }
+    // Gives the scene its full-resolution image panel; without one, images are never shown.
+    void enableSectionImages(SceneImageServices services);
+    // The atlas plate at the selected cell or the section planes, in the image panel.
+    virtual void showAtlasImageAtPoint();
+    // Hides the image panel and redraws.
+    void hideImage();
+    bool imageShown() const { return imagePanel_ && imagePanel_->isShown(); }
+    bool canOpenImage() const { return imagePanel_ && imagePanel_->canOpenPage(); }
+    SceneImagePanel* imagePanel() override { return imagePanel_.get(); }
 
     bool isSpinning() const { return spinning_; }
     bool isAnimating() const { return navigator_.running(); }
-    bool frameRateShown() const { return frameRateShown_; }
-    const std::string& selectionText() const { return selectionText_; }
+    bool frameRateShown() const { return overlays_.frameRateShown(); }
+    const std::string& selectionText() const { return overlays_.selectionText(); }
     const Trackball& trackball() const { return trackball_; }
     const SceneCamera& camera() const { return camera_; }
 
   private:
+    // SceneInputHost
+    void stopAnimation() override;
+    void stopSpinning() override { spin(false); }
+    ExpressionThresholdControl* currentThresholdControl() override;
+    MouseListener* pickForPress(int x, int y, bool centre) override;
+    void applyModelView() override;
+
     void applyProjection();
     // The section planes, once the context is current and the fine volumes are there.
     void makeSections();
-    void applyModelView();
     void setClipping(bool on);
     void drawExpression(int nameBase);
     void drawCornerCompass();
@@ -113,15 +129,10 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     void drawCompassBars(bool cornerCones);
     void drawOverlays();
     void updateSelectionInfo();
-    void showAtlasImageAtPoint();
     void syncOrientation();
     void validateSelectedCell();
-    ExpressionThresholdControl* currentThresholdControl();
     void addGene(int index);
     void removeGene(int index);
-    void stopAnimation();
-    bool forwardToTool(MouseListener& tool, int button, int x, int y, int modifiers, std::uint32_t time, int kind);
-    int stripHeight() const;
 
     GLDisplay& display_;
     BrainExpressionModel& model_;
@@ -137,20 +148,16 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     // Made in initialize(): its textures need the context.
     std::unique_ptr<MPRRenderer> sections_;
     std::unique_ptr<CuttingPlaneRenderer> clipBox_;
-    std::unique_ptr<GLTextBox> infoBox_, frameRateBox_;
-    std::string selectionText_;
-    FrameRate frameRate_;
-    bool frameRateShown_ = false;
+    SceneOverlays overlays_;
     PanMouseTool panTool_;
     MovePlaneMouseTool planeTool_;
     Trackball trackball_;
-    MouseListener* target_ = nullptr;
-    bool targetIsTool_ = false;
+    SceneInput input_;
+    std::unique_ptr<SceneImagePanel> imagePanel_;
     bool spinning_ = false;
     BookmarkNavigator navigator_;
     ExpressionThresholdControl* cachedControl_ = nullptr;
     bool controlCacheStale_ = true;
-    SectionImageView* imageView_ = nullptr;
     int width_ = 1, height_ = 1;
     bool fullScale_ = false;
 };

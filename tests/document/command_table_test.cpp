@@ -101,7 +101,7 @@ TEST_F(CommandRulesTest, DetailCommandsFollowTheDetailView) {
 }
 
 TEST_F(CommandRulesTest, LaterCommandsAndTheEditStubsStayDisabled) {
-    for (const CommandId id : {I::ShowFullResolutionImage, I::Undo, I::Cut, I::Paste})
+    for (const CommandId id : {I::Undo, I::Cut, I::Paste})
         EXPECT_FALSE(state(id).enabled) << static_cast<int>(id);
 }
 
@@ -223,6 +223,19 @@ TEST_F(CommandRulesTest, EnclosingAndCentreNeedASelectionTheyCanUse) {
     EXPECT_FALSE(state(I::ShowEnclosingStructure).enabled);
 }
 
+TEST_F(CommandRulesTest, FullResolutionImageNeedsAShownSectionAndLeavesTheCellImageMode) {
+    EXPECT_FALSE(state(I::ShowFullResolutionImage).enabled) << "no section, no cell";
+    for (const int flag : {BrainExpressionModel::kFlagCoronalSection, BrainExpressionModel::kFlagHorizontalSection,
+                           BrainExpressionModel::kFlagSagittalSection}) {
+        model.setDisplayFlag(flag, true, false);
+        context.detailViewShown = true;
+        EXPECT_TRUE(state(I::ShowFullResolutionImage).enabled) << flag;
+        context.detailViewShown = false;
+        EXPECT_FALSE(state(I::ShowFullResolutionImage).enabled) << flag;
+        model.setDisplayFlag(flag, false, false);
+    }
+}
+
 // Records what the commands asked of the window.
 class RecordingTarget : public CommandTarget {
   public:
@@ -239,6 +252,7 @@ class RecordingTarget : public CommandTarget {
     void toggleSection(int axis) override { calls.push_back("section" + std::to_string(axis)); }
     void showEnclosingStructure() override { calls.push_back("enclosing"); }
     void centerOnSelection() override { calls.push_back("centre"); }
+    void showFullResolutionImage() override { calls.push_back("full resolution"); }
     void toggleImageControls() override { calls.push_back("imageControls"); }
     void toggleExpandedView() override { calls.push_back("expanded"); }
     void setToolMode(int mode) override { calls.push_back("tool" + std::to_string(mode)); }
@@ -287,6 +301,12 @@ TEST_F(CommandRulesTest, HandlersActOnTheModelOrAskTheWindow) {
         run(c.id);
         EXPECT_EQ(target.calls.back(), c.call);
     }
+
+    // The plate is shown from the cell's own image mode too, which falls back to the coronal plate unannounced.
+    model.setImagePanelMode(2, false);
+    run(I::ShowFullResolutionImage);
+    EXPECT_EQ(target.calls.back(), "full resolution");
+    EXPECT_EQ(model.imagePanelMode(), 0);
 
     run(I::Transparent);
     EXPECT_EQ(model.meshDisplayStyle(), 1);
