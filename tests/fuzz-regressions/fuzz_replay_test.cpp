@@ -22,10 +22,11 @@ std::vector<std::uint8_t> fileBytes(const fs::path& path) {
 }
 
 TEST(FuzzReplay, EveryFolderNamesATarget) {
-    for (const auto& entry : fs::directory_iterator(kRegressions))
+    for (const auto& entry : fs::directory_iterator(kRegressions)) {
         if (entry.is_directory())
             EXPECT_NE(volumira::fuzz::findTarget(entry.path().filename().string()), nullptr)
                 << entry.path() << " is not the folder of a fuzz target";
+    }
 }
 
 TEST(FuzzReplay, KeptInputsAreHandled) {

@@ -4,6 +4,7 @@
 #include "preferences/Version.h"
 #include "sample-data/GeneData.h"
 #include "volumira-server/Catalogue.h"
+#include "volumira-server/ConnectionPool.h"
 #include "volumira-server/GeneSearch.h"
 #include "volumira-server/GridFiles.h"
 #include "volumira-server/Pyramids.h"
@@ -40,6 +41,8 @@ bool number(const std::string& text, int& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
+
+constexpr std::size_t kMaxRequestBody = 1 << 20;
 
 void sendText(httplib::Response& response, int status, const std::string& text) {
     response.status = status;
@@ -141,9 +144,28 @@ struct DataServer::State {
             "text/xml");
     }
 
-    void gene(const httplib::Request& request, httplib::Response& response) {
+    // The body is read here, not by the library, which would keep every chunk of a chunked body without
+    // limit: reading stops at the limit and the connection is dropped.
+    void gene(const httplib::Request& request, httplib::Response& response, const httplib::ContentReader& read) {
+        // Refused before a byte of it is read when it says so itself.
+        const std::string length = request.get_header_value("Content-Length");
+        std::uint64_t announced = 0;
+        std::from_chars(length.data(), length.data() + length.size(), announced);
+        if (announced > kMaxRequestBody) {
+            response.set_header("Connection", "close");
+            return sendText(response, 413, "The request is too large.");
+        }
+        std::string body;
+        bool tooLarge = false;
+        const bool complete = read([&](const char* data, std::size_t length) {
+            tooLarge = body.size() + length > kMaxRequestBody;
+            if (!tooLarge) body.append(data, length);
+            return !tooLarge;
+        });
+        if (tooLarge) return sendText(response, 413, "The request is too large.");
+        if (!complete) return sendText(response, 400, "The request ended early.");
         try {
-            response.set_content(search.answer(request.body, serverUrl(request)), "text/xml; charset=utf-8");
+            response.set_content(search.answer(body, serverUrl(request)), "text/xml; charset=utf-8");
         } catch (const SoapFault& fault) {
             response.status = 500;
             response.set_content(soapFault(fault.what()), "text/xml; charset=utf-8");
@@ -192,9 +214,13 @@ struct DataServer::State {
 
     void route() {
         // Search requests are a few hundred bytes; refuse anything that could only waste memory.
-        http.set_payload_max_length(1 << 20);
+        http.set_payload_max_length(kMaxRequestBody);
+        // A thread per connection, so that clients that send slowly hold up only themselves.
+        http.new_task_queue = [] { return new ConnectionPool(kInitialThreads, kMaxConnectionThreads); };
         http.Post("/services/GeneSearchService",
-                  [this](const httplib::Request& q, httplib::Response& r) { gene(q, r); });
+                  [this](const httplib::Request& q, httplib::Response& r, const httplib::ContentReader& read) {
+                      gene(q, r, read);
+                  });
         http.Get("/GridFile", [this](const httplib::Request& q, httplib::Response& r) { gridByQuery(q, r); });
         http.Get("/GridFile/(.+)",
                  [this](const httplib::Request& q, httplib::Response& r) { gridByPath(q.matches[1], r); });

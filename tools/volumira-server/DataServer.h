@@ -11,6 +11,9 @@ namespace volumira::server {
 
 inline constexpr int kDefaultPort = 8338;
 inline constexpr const char* kDefaultAddress = "127.0.0.1";
+// Connections served at once; more wait for a free thread. Each slow or idle client holds one.
+inline constexpr std::size_t kMaxConnectionThreads = 256;
+inline constexpr std::size_t kInitialThreads = 8;
 
 class DataServer {
   public:

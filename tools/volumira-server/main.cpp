@@ -17,7 +17,10 @@ int main(int argc, char** argv) {
     int port = server::kDefaultPort;
     app.add_option("--data", data, "Data directory written by 'volumira-tool make-sample-data'")->required();
     app.add_option("--port", port, "Port to listen on; 0 picks a free one")->check(CLI::Range(0, 65535));
-    app.add_option("--bind", address, "Address to listen on");
+    app.add_option("--bind", address,
+                   "Address to listen on (default 127.0.0.1: this machine only). Any other address, such as "
+                   "0.0.0.0, lets every host that can reach it read all the served data and load the server: "
+                   "there is no authentication and no encryption");
     CLI11_PARSE(app, argc, argv);
 
     // SIGINT and SIGTERM are taken by a thread of their own, which stops the server from outside any
