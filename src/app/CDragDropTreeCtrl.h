@@ -33,6 +33,7 @@ class CDragDropTreeCtrl : public QTreeWidget {
     QRect iconRect(QTreeWidgetItem* item) const;
     QRect labelRect(QTreeWidgetItem* item) const;
     QTreeWidgetItem* itemOf(const QModelIndex& index) const { return itemFromIndex(index); }
+    bool editingLabel() const { return state() == EditingState; }
 
     // A left click on an item's icon or label (Shift not held).
     std::function<void(QTreeWidgetItem*, Qt::KeyboardModifiers)> onItemClicked;

@@ -218,6 +218,11 @@ class BookmarksWindowTest : public ::testing::Test {
             if (std::fabs(a[i] - b[i]) > 1e-4f) return false;
         return true;
     }
+    // The editor of the label being edited, or null.
+    static QLineEdit* labelEditor(CDragDropTreeCtrl& tree) {
+        if (!tree.editingLabel()) return nullptr;
+        return qobject_cast<QLineEdit*>(tree.indexWidget(tree.currentIndex()));
+    }
     // A shortcut of the frame, typed while it is the active window (a closed dialog may have left none
     // active, as the private X server has no window manager to hand activation back).
     static void shortcut(CMainFrame& frame, Qt::Key key) {
@@ -302,13 +307,15 @@ TEST_F(BookmarksWindowTest, NewBookmarksGoAfterTheSelectedBookmarkIntoTheSelecte
     // New Group: the same placement, then its label is edited at once.
     click(tree, item(*frame, "Searchable"), Qt::ControlModifier);
     frame->action(I::NewGroup).trigger();
-    QLineEdit* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QLineEdit* editor = labelEditor(tree);
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "New Group");
     editor->selectAll();
     QTest::keyClicks(editor, "Trips");
     QTest::keyClick(editor, Qt::Key_Return);
-    EXPECT_EQ(shape(item(*frame, "Atlas Structures")), "Atlas Structures+[Searchable,Trips-[],None,Inside]");
+    // The editor hands its text over once the key has been handled.
+    EXPECT_TRUE(eventually([&] { return !tree.editingLabel(); }));
+    EXPECT_EQ(shape(item(*frame, "Atlas Structures")), "Atlas Structures+[Searchable,Trips+[],None,Inside]");
 }
 
 TEST_F(BookmarksWindowTest, TheDialogInsistsOnASettingAndANameAndOffTheSceneOffersOnlyTheFilter) {
@@ -372,12 +379,14 @@ TEST_F(BookmarksWindowTest, RenameIgnoresAnEmptyLabelAndDeleteTakesAGroupWithIts
         const auto rename = [&](QTreeWidgetItem* target, const char* text) {
             chooseFromMenu("&Rename");
             rightClick(tree, target);
-            ASSERT_TRUE(eventually([] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr; }));
-            auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            ASSERT_TRUE(eventually([&] { return labelEditor(tree) != nullptr; }));
+            QLineEdit* editor = labelEditor(tree);
+            EXPECT_EQ(tree.currentItem(), target);
             editor->selectAll();
             QTest::keyClick(editor, Qt::Key_Backspace);
             QTest::keyClicks(editor, text);
             QTest::keyClick(editor, Qt::Key_Return);
+            EXPECT_TRUE(eventually([&] { return !tree.editingLabel(); }));
         };
         QTreeWidgetItem* none = item(*frame, "None");
         rename(none, "");
