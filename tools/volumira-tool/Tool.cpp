@@ -37,6 +37,7 @@ int runTool(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     addBookmarkCommands(app, out);
     addSearchCommands(app, out);
     addFetchCommands(app, out);
+    addSectionImageCommand(app, out);
     // Name a mistyped command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {
         try {

@@ -39,6 +39,7 @@ void addRenderCommands(CLI::App& app, std::ostream& out);
 void addBookmarkCommands(CLI::App& app, std::ostream& out);
 void addSearchCommands(CLI::App& app, std::ostream& out);
 void addFetchCommands(CLI::App& app, std::ostream& out);
+void addSectionImageCommand(CLI::App& app, std::ostream& out);
 // Adds "slice" to the "atlas" command group.
 void addAtlasSliceCommand(CLI::App& atlasCommand, std::ostream& out);
 
