@@ -46,8 +46,8 @@ for target in "${targets[@]}"; do
     done
   fi
   elapsed=$(echo "$(date +%s.%N) - $start" | bc)
-  executions=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' || true)
-  rss=$(grep -o 'stat::peak_rss_mb: [0-9]*' "$log" | awk '{print $2}' || true)
+  executions=$(awk '/stat::number_of_executed_units:/ {print $2}' "$log")
+  rss=$(awk '/stat::peak_rss_mb:/ {print $2}' "$log")
   line=$(printf '%s\t%.0f\t%s\t%s\t%s' "$target" "$elapsed" "${executions:-?}" "${rss:-?}" "$result")
   echo "$line"
   printf '%s\t%s\n' "$(date -u +%FT%TZ)" "$line" >>"$out/fuzz-log.tsv"

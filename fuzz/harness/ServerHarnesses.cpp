@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -81,6 +82,7 @@ std::string exchange(int port, const std::string& request, std::chrono::seconds 
     const Socket socket(port);
     for (std::size_t sent = 0; sent < request.size();) {
         const ssize_t n = send(socket.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break; // the server may answer and close before reading everything
         sent += static_cast<std::size_t>(n);
     }
@@ -91,10 +93,14 @@ std::string exchange(int port, const std::string& request, std::chrono::seconds 
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd readable{socket.fd(), POLLIN, 0};
-        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0)
-            throw std::logic_error("The data server did not answer in time.");
+        if (left.count() <= 0) throw std::logic_error("The data server did not answer in time.");
+        const int ready = poll(&readable, 1, static_cast<int>(left.count()));
+        // libFuzzer's timer signal interrupts the wait; that is no answer yet.
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) throw std::logic_error("The data server did not answer in time.");
         char buffer[16384];
         const ssize_t n = recv(socket.fd(), buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return answer;
         answer.append(buffer, static_cast<std::size_t>(n));
     }
