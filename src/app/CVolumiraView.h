@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CDragDropTreeCtrl.h"
 #include "app/PanelMetrics.h"
 #include "document/StructureChecks.h"
 #include "expression/BrainExpressionModelListener.h"
@@ -19,7 +20,6 @@ namespace volumira {
 
 class BookmarksPanel;
 class BrainSceneRenderer;
-class CDragDropTreeCtrl;
 class CBasicViewControls;
 class ResultTabs;
 class SearchCommands;

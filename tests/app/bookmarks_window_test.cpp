@@ -198,6 +198,12 @@ class BookmarksWindowTest : public ::testing::Test {
         tree.scrollToItem(item);
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, modifiers, tree.labelRect(item).center());
     }
+    // A click on the button left of an item that expands or collapses it.
+    static void clickExpander(CDragDropTreeCtrl& tree, QTreeWidgetItem* item) {
+        const QRect row = tree.visualItemRect(item);
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                          QPoint(row.left() - tree.indentation() / 2, row.center().y()));
+    }
     static void rightClick(CDragDropTreeCtrl& tree, QTreeWidgetItem* item) {
         tree.scrollToItem(item);
         QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, tree.labelRect(item).center());
@@ -527,7 +533,9 @@ TEST_F(BookmarksWindowTest, TheTreeIsSavedAtTheEndOnlyWhenItChangedAndReadAgainA
     EXPECT_FALSE(std::filesystem::exists(file("Bookmarks.bak")));
     {
         auto frame = makeFrame();
-        item(*frame, "A3")->setExpanded(true);
+        EXPECT_FALSE(frame->view().bookmarks().modified());
+        clickExpander(treeOf(*frame), item(*frame, "A3"));
+        ASSERT_TRUE(item(*frame, "A3")->isExpanded());
         EXPECT_TRUE(frame->view().bookmarks().modified());
     }
     // The file follows the grammar exactly, the old one kept as the backup.
@@ -581,7 +589,8 @@ TEST_F(BookmarksWindowTest, ASaveStoppedBetweenItsTwoMovesLosesNothing) {
         auto frame = makeFrame();
         EXPECT_EQ(shape(treeOf(*frame)), "Mine+[Close up]");
         EXPECT_FALSE(frame->view().bookmarks().modified());
-        item(*frame, "Mine")->setExpanded(false);
+        clickExpander(treeOf(*frame), item(*frame, "Mine"));
+        ASSERT_FALSE(item(*frame, "Mine")->isExpanded());
     }
     EXPECT_EQ(readFile("Bookmarks.xml"), bookmarksText([&] {
                   BookmarkTree t;
