@@ -92,6 +92,8 @@ class TiledImage : public ZoomifyInfoCompletionListener,
     bool isSettled() const;
     TileCounts counts() const { return counts_; }
     const TileLayout& layout() const { return layout_; }
+    // The image shown, with its size once known.
+    const Record& record() const { return record_; }
     // What the panel shows of a layer (0 or 1), rows top first; grey where no tile arrived.
     const BgraPicture& layerPicture(int layer) const { return layers_[layer == 1 ? 1 : 0]; }
     int levelCount() const { return pyramid_.levelCount(); }

@@ -1,5 +1,6 @@
 #include "app/AboutDialog.h"
 #include "app/AnatomicSearchDialog.h"
+#include "app/CDragDropTreeCtrl.h"
 #include "app/CGLView.h"
 #include "app/CMainFrame.h"
 #include "app/CVolumiraView.h"
@@ -19,11 +20,14 @@
 #include "expression/BrainExpressionModel.h"
 #include "expression/ExpressionCell.h"
 #include "expression/GeneExpression.h"
+#include "images/TiledImage.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
 #include "render/GLRenderer.h"
 #include "sample-data/SampleAtlas.h"
 #include "scene/BrainSceneRenderer.h"
+#include "scene/SceneImagePanel.h"
+#include "scene/ScenePick.h"
 #include "search/PagedGeneList.h"
 #include "search/SearchConfig.h"
 #include "thumbnails/BrainThumbnailRenderer.h"
@@ -47,12 +51,14 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
 #include <QToolBar>
 #include <filesystem>
+#include <httplib.h>
 #include <thread>
 #include <gtest/gtest.h>
 
@@ -1080,6 +1086,80 @@ TEST_F(SearchWindowTest, FindPreviewDownloadAndFollowUpWithoutLeavingTheWindow) 
     frame.action(I::ImportGeneList).trigger();
     ASSERT_EQ(selectedTab(frame)->list->title(), "Mine.csv");
     EXPECT_EQ(symbols(*selectedTab(frame)->list), (std::vector<std::string>{"Calb1", "Pvalb"}));
+    EXPECT_TRUE(prompt.errors.empty()) << prompt.errors.front();
+}
+
+TEST_F(SearchWindowTest, AClickedCellShowsItsSectionImageAndF4TheAtlasPlateThere) {
+    test::TempDir dir;
+    httplib::Client client("127.0.0.1", port_);
+    const auto grid = client.Get("/GridFile?imageseriesid=100000&level=2");
+    ASSERT_TRUE(grid && grid->status == 200);
+    test::writeBytes(dir.file("Gad1.xpr"), grid->body);
+    BrainExpressionModel& model = searchDocument.detailModel();
+    model.setShownStructures(StructureSet(), false);
+    CMainFrame frame(searchDocument, ReferenceAtlas::instance(), searchPreferences, prompt);
+    frame.setFileChooser(&chooser);
+    chooser.openPath = dir.file("Gad1.xpr");
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.action(I::OpenGene).trigger();
+    ASSERT_EQ(model.geneCount(), 1);
+    ASSERT_EQ(model.imagePanelMode(), 2) << "a cell shows its own section image";
+
+    // Somewhere in the middle of the view a cell of the gene is drawn; only its place is looked up here.
+    CGLView& view = frame.view().dataView();
+    BrainSceneRenderer& scene = frame.view().scene();
+    QPoint onCell;
+    for (int step = 0; step < 400 && onCell.isNull(); ++step) {
+        const QPoint p(view.width() / 2 + (step % 20 - 10) * 12, view.height() / 2 + (step / 20 - 10) * 12);
+        const GLDisplay::ContextGrab grab(view);
+        if (scene.pickName(p.x(), p.y()) >= pickname::kCellBase) onCell = p;
+    }
+    ASSERT_FALSE(onCell.isNull()) << "no cell of the gene was found in the view";
+
+    // The right button selects with the rotate tool: the cell's section image appears in the corner.
+    QTest::mouseClick(&view, Qt::RightButton, {}, onCell);
+    ASSERT_NE(model.selectedCell(), nullptr);
+    ASSERT_TRUE(scene.imageShown());
+    TiledImage& image = *scene.imagePanel()->image();
+    ASSERT_TRUE(eventually([&] { return image.isSettled(); }, 20000));
+    EXPECT_EQ(image.counts().failed, 0);
+    EXPECT_GT(image.counts().fetched, 1);
+    EXPECT_FALSE(image.record().secondPath.empty()) << "the expression image over the section";
+    const SectionImage* section = model.selectedCellGene()->sectionImage(model.selectedCell()->section);
+    ASSERT_NE(section, nullptr);
+    EXPECT_EQ(image.record().path, section->primaryPath);
+
+    // What the screen shows there, once the view has drawn again: the image in the panel, a cyan border,
+    // the white navigator beside it.
+    bool painted = false;
+    const QMetaObject::Connection paints =
+        QObject::connect(&view, &QOpenGLWidget::frameSwapped, [&painted] { painted = true; });
+    view.requestRedraw();
+    ASSERT_TRUE(eventually([&] { return painted; }));
+    QObject::disconnect(paints);
+    QCoreApplication::processEvents();
+    const QPoint origin = view.mapToGlobal(QPoint(0, 0));
+    const QImage shown =
+        view.screen()->grabWindow(0, origin.x(), origin.y(), view.width(), view.height()).toImage();
+    const int h = shown.height();
+    EXPECT_EQ(shown.pixelColor(0, h - 128), QColor(0, 255, 255)) << "the panel's left border";
+    EXPECT_EQ(shown.pixelColor(256 + TiledImage::kNavigatorGap + 2, h - 256 + 2), QColor(255, 255, 255));
+    EXPECT_NE(shown.pixelColor(128, h - 128), QColor(0, 0, 0));
+
+    // F4: the coronal atlas plate at the cell.
+    QTest::keyClick(&frame, Qt::Key_F4);
+    EXPECT_EQ(model.imagePanelMode(), 0);
+    ASSERT_TRUE(eventually([&] { return image.isSettled(); }, 20000));
+    EXPECT_EQ(image.record().path.rfind("production1/KVRTReferenceAtlas/Coronal/Zoomify/Atlas-Coronal-", 0), 0u)
+        << image.record().path;
+    EXPECT_EQ(image.counts().failed, 0);
+
+    // The bar's hide icon, at its left end above the panel, hides the image.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(8, h - SceneImagePanel::kPanelSize - 10));
+    EXPECT_FALSE(scene.imageShown());
     EXPECT_TRUE(prompt.errors.empty()) << prompt.errors.front();
 }
 
