@@ -3,6 +3,7 @@
 //   quality drawing of four such genes (lit icosahedra from the lists)
 //       vs the same triangles from one vertex buffer in one call      goal <= 1.3 x
 //   fast drawing (octahedra) of the same genes vs quality drawing     goal: at least 2 x faster
+//       and the same ratio for the bare shapes from one buffer each, what the rasteriser leaves
 // Usage: render_bench [work-dir] [benchmark flags]
 
 #include "BenchMain.h"
@@ -211,9 +212,10 @@ void BM_DrawFast(benchmark::State& state) {
     draw(state, true);
 }
 
-// The same lit icosahedra as the quality lists (every cell is shown), from one buffer in one call.
-void BM_DrawQualityFloor(benchmark::State& state) {
-    const IndexedShape& shape = unitIcosahedron();
+// The same shapes as the lists (every cell that is shown), from one buffer in one call: lit icosahedra for
+// quality, unlit octahedra for fast drawing. The fast pair shows how much of the fast/quality ratio the
+// shapes themselves leave on this rasteriser.
+void drawFromOneBuffer(benchmark::State& state, const IndexedShape& shape, bool lit) {
     std::vector<float> data; // normal, vertex
     const ColourMap& table = gWorld->levels;
     for (auto& gene : gWorld->genes)
@@ -239,7 +241,7 @@ void BM_DrawQualityFloor(benchmark::State& state) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glNormalPointer(GL_FLOAT, 6 * sizeof(float), nullptr);
     glVertexPointer(3, GL_FLOAT, 6 * sizeof(float), reinterpret_cast<const void*>(3 * sizeof(float)));
-    sceneState(true);
+    sceneState(lit);
     glColor3f(0.9f, 0.9f, 0.0f);
     const GLsizei vertices = static_cast<GLsizei>(data.size() / 6);
     for (auto _ : state) {
@@ -254,11 +256,19 @@ void BM_DrawQualityFloor(benchmark::State& state) {
     state.counters["triangles"] = static_cast<double>(vertices / 3);
 }
 
+void BM_DrawQualityFloor(benchmark::State& state) {
+    drawFromOneBuffer(state, unitIcosahedron(), true);
+}
+void BM_DrawFastFloor(benchmark::State& state) {
+    drawFromOneBuffer(state, unitOctahedron(), false);
+}
+
 BENCHMARK(BM_BuildListsQuality)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildListsFast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawQuality)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawQualityFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawFast)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawFastFloor)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -275,6 +285,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("BM_DrawQuality", "BM_DrawQualityFloor", 1.3);
     reporter.printRatio("BM_DrawFast", "BM_DrawQuality", 0.5);
+    if (reporter.median("BM_DrawFastFloor") >= 0 && reporter.median("BM_DrawQualityFloor") >= 0)
+        std::printf("%-24s %6.3f x %-26s (the shapes alone, from one buffer each)\n", "BM_DrawFastFloor",
+                    reporter.median("BM_DrawFastFloor") / reporter.median("BM_DrawQualityFloor"),
+                    "BM_DrawQualityFloor");
     const double build = reporter.median("BM_BuildListsQuality");
     if (build >= 0)
         std::printf("%-24s %8.1f ms                     goal <  100 ms  %s\n", "BM_BuildListsQuality", build,
