@@ -98,6 +98,7 @@ void CDragDropTreeCtrl::mousePressEvent(QMouseEvent* event) {
         QTreeWidget::mousePressEvent(event);
         return;
     }
+    setFocus(Qt::MouseFocusReason);
     if (onItem(item, at)) {
         setCurrentItem(item);
         pressed_ = asBookmarkItem(item);
