@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
-cmake --build --preset default --target io_bench atlas_bench expression_bench render_bench scene_bench search_bench thumbnail_bench
+cmake --build --preset default --target io_bench atlas_bench expression_bench render_bench scene_bench search_bench thumbnail_bench section_image_bench
 work="${TMPDIR:-/tmp}/volumira-bench-$$"
 trap 'rm -rf "$work"' EXIT
 ./build/bench/io_bench "$work/io" "$@"
@@ -15,6 +15,8 @@ trap 'rm -rf "$work"' EXIT
 ./build/bench/search_bench "$@"
 # The result page talks to a data server of its own on loopback and fetches with curl.
 ./build/bench/thumbnail_bench "$work/thumbnail" "$@"
+# The section image panel too, against curl and libjpeg on the same tiles.
+./build/bench/section_image_bench "$work/section-image" "$@"
 # The main window needs an X server: a private Xvfb whose screen holds a 1280 x 800 data view with the
 # frame around it, and a throw-away HOME for the caches Mesa and Qt write.
 cmake --build --preset default --target window_bench
