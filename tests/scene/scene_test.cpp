@@ -9,9 +9,12 @@
 #include "render/OffscreenView.h"
 #include "render/TabControlRenderer.h"
 #include "render_qt/QtGLTextBox.h"
+#include "storage/MemoryTileCache.h"
 #include "scene/BrainSceneRenderer.h"
+#include "scene/SceneImagePanel.h"
 #include "scene/ScenePick.h"
 #include "scene/SampleAtlasFixture.h"
+#include "support/TempDir.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
@@ -160,6 +163,48 @@ TEST_F(SceneTest, BookmarksAnimateOnlyAboveTheShortestDuration) {
     // Any key stops a running animation where it stands.
     scene->keyChar(U's', 0, 0);
     EXPECT_FALSE(scene->isAnimating());
+}
+
+// The image panel of the scene, with no server to reach: what it is asked to show, and its errors.
+TEST_F(SceneTest, TheImagePanelShowsPlatesAtThePointAndReportsLookupFailures) {
+    MemoryTileCache layer0, layer1;
+    std::vector<std::string> errors;
+    scene->enableSectionImages({layer0, layer1, {}, [&](const std::string& m) { errors.push_back(m); }});
+    ASSERT_NE(scene->imagePanel(), nullptr);
+
+    // Coronal plates (mode 0) at the section planes' point.
+    model->setImagePanelMode(0, false);
+    for (int axis = 0; axis < 3; ++axis) model->setSectionPosition(axis, 60.0f, false);
+    scene->showAtlasImageAtPoint();
+    ASSERT_TRUE(scene->imageShown());
+    const TiledImage& image = *scene->imagePanel()->image();
+    EXPECT_EQ(image.record().path.rfind("production1/KVRTReferenceAtlas/Coronal/Zoomify/Atlas-Coronal-", 0), 0u);
+    EXPECT_EQ(image.record().width, 5690);
+    EXPECT_TRUE(errors.empty());
+
+    // A point on no plate shows the placeholder, which opens nothing.
+    model->setImagePanelMode(1, false);
+    for (int axis = 0; axis < 3; ++axis) model->setSectionPosition(axis, 0.0f, false);
+    scene->showAtlasImageAtPoint();
+    EXPECT_TRUE(scene->imageShown());
+    EXPECT_FALSE(scene->canOpenImage());
+
+    // Clicking empty space hides the image with the selection.
+    view->redrawNow();
+    view->events().buttonDown(kButtonRight, kWidth - 2, kHeight - 2, 0, 1000);
+    view->events().buttonUp(kButtonRight, kWidth - 2, kHeight - 2, 0, 1010);
+    EXPECT_FALSE(scene->imageShown());
+
+    // An atlas whose sagittal mapping was never unpacked: the lookup's own message in the error box.
+    test::TempDir empty;
+    ReferenceAtlas unpacked(atlas().dataDir(), empty.path() + "/");
+    SceneImagePanel panel(*view, *model, unpacked, preferences,
+                          {layer0, layer1, {}, [&](const std::string& m) { errors.push_back(m); }});
+    for (int axis = 0; axis < 3; ++axis) model->setSectionPosition(axis, 60.0f, false);
+    panel.showAtlasImageAtPoint();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "The sagittal atlas mapping file could not be opened.");
+    EXPECT_FALSE(panel.isShown());
 }
 
 } // namespace
