@@ -8,12 +8,14 @@
 #include "preferences/UserPreferences.h"
 #include "render/GLDisplay.h"
 #include "storage/MemoryTileCache.h"
+#include "volumira-tool/Tool.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace volumira {
 namespace {
@@ -233,6 +235,34 @@ TEST_F(ZoomifyPeerTest, WithASecondLayerATileIsShownOnlyWhenBothOfItsLayersArriv
     // Plane 1 lays the navigator along the first atlas axis.
     EXPECT_EQ(image->navigatorWidth(), 219);
     EXPECT_EQ(image->navigatorHeight(), 133);
+}
+
+TEST_F(ZoomifyPeerTest, TheToolDrawsThePanelAndItsNavigatorIntoAPng) {
+    peer.addPyramid("gradient", test::testPicture(2048, 1536));
+    // The tool installs a dispatcher of its own.
+    setUiDispatcher(nullptr);
+    const std::string png = peer.folder().file("panel.png");
+    const char* argv[] = {"volumira-tool", "section-image", "--server", nullptr, "--path", "gradient",
+                          "--centre", "1024,768", "--out", png.c_str(), "--json"};
+    const std::string host = peer.host();
+    argv[3] = host.c_str();
+    std::ostringstream out, err;
+    ASSERT_EQ(tool::runTool(11, argv, out, err), 0) << err.str();
+    EXPECT_EQ(out.str(), "{\"cached\":0,\"failed\":0,\"fetched\":5,\"height\":256,\"width\":449}\n");
+    // The PNG's header: 256 + 4 + 189 pixels across (the navigator of a coronal image), 256 down.
+    const std::string bytes = test::readBytes(png);
+    ASSERT_GT(bytes.size(), 24u);
+    const auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 449);
+    EXPECT_EQ(be32(20), 256);
+
+    argv[5] = "nowhere";
+    std::ostringstream none, noneErr;
+    EXPECT_EQ(tool::runTool(11, argv, none, noneErr), 1);
+    EXPECT_NE(noneErr.str().find("404"), std::string::npos) << noneErr.str();
 }
 
 TEST_F(ZoomifyPeerTest, PropertiesThatAreNotAPyramidsLeaveThePanelEmpty) {
