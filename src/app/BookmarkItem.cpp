@@ -63,4 +63,8 @@ BookmarkItem* asBookmarkItem(QTreeWidgetItem* item) {
     return item && item->type() == BookmarkItem::kType ? static_cast<BookmarkItem*>(item) : nullptr;
 }
 
+const BookmarkItem* asBookmarkItem(const QTreeWidgetItem* item) {
+    return item && item->type() == BookmarkItem::kType ? static_cast<const BookmarkItem*>(item) : nullptr;
+}
+
 } // namespace volumira

@@ -31,6 +31,7 @@ class BookmarkItem : public QTreeWidgetItem {
 
 // The bookmark item behind a tree item, or null for an item of another kind.
 BookmarkItem* asBookmarkItem(QTreeWidgetItem* item);
+const BookmarkItem* asBookmarkItem(const QTreeWidgetItem* item);
 QIcon bookmarkGroupIcon();
 QIcon bookmarkIcon();
 

@@ -16,7 +16,7 @@ void append(QTreeWidget& tree, QTreeWidgetItem* parent, QTreeWidgetItem* item) {
 }
 
 void copyInto(const QTreeWidgetItem& item, BookmarkNode& parent) {
-    auto* source = asBookmarkItem(const_cast<QTreeWidgetItem*>(&item));
+    const BookmarkItem* source = asBookmarkItem(&item);
     if (!source) return;
     if (!source->isGroup()) {
         parent.addBookmark(*source->bookmark());

@@ -179,7 +179,7 @@ class BookmarksWindowTest : public ::testing::Test {
     // The tree as text: groups with "+" when expanded and "-" when not, children in brackets.
     static std::string shape(const QTreeWidgetItem* item) {
         std::string s = item->text(0).toStdString();
-        const BookmarkItem* b = asBookmarkItem(const_cast<QTreeWidgetItem*>(item));
+        const BookmarkItem* b = asBookmarkItem(item);
         if (b && b->isGroup()) {
             s += item->isExpanded() ? "+[" : "-[";
             for (int i = 0; i < item->childCount(); ++i)
