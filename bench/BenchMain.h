@@ -9,9 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <spawn.h>
 #include <stdexcept>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
+
+extern char** environ;
 
 namespace volumira::bench {
 
@@ -67,6 +71,27 @@ inline std::string initialise(int argc, char** argv, const std::string& defaultD
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     return directory;
+}
+
+// The network floor of the benchmarks that download: curl --parallel --parallel-max 5 fetching each address
+// to its file; throws when curl cannot start or fails.
+inline void curlParallel(const std::vector<std::string>& urls, const std::vector<std::string>& paths) {
+    std::vector<std::string> args = {"curl", "--silent", "--no-progress-meter", "--show-error", "--fail",
+                                     "--noproxy", "*", "--parallel", "--parallel-max", "5"};
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        args.push_back("-o");
+        args.push_back(paths[i]);
+        args.push_back(urls[i]);
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("Could not start curl");
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("curl failed");
 }
 
 } // namespace volumira::bench

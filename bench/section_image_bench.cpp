@@ -25,12 +25,8 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
 
 using namespace volumira;
 namespace fs = std::filesystem;
@@ -140,25 +136,6 @@ std::vector<std::string> tileUrls(World& w, int size) {
     return urls;
 }
 
-void runCurl(const std::vector<std::string>& urls, const std::vector<std::string>& paths) {
-    std::vector<std::string> args = {"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--noproxy", "*",
-                                     "--parallel", "--parallel-max", "5"};
-    for (std::size_t i = 0; i < urls.size(); ++i) {
-        args.push_back("-o");
-        args.push_back(paths[i]);
-        args.push_back(urls[i]);
-    }
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("Could not start curl");
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("curl failed");
-}
-
 void BM_CurlPlusDecode(benchmark::State& state, int size) {
     World& w = *gWorld;
     const std::vector<std::string> urls = tileUrls(w, size);
@@ -167,7 +144,7 @@ void BM_CurlPlusDecode(benchmark::State& state, int size) {
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
         try {
-            runCurl(urls, paths);
+            volumira::bench::curlParallel(urls, paths);
             for (const std::string& path : paths) {
                 BgraPicture picture;
                 decodeTile(volumira::bench::readWhole(path), picture);

@@ -38,12 +38,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
 
 using namespace volumira;
 namespace fs = std::filesystem;
@@ -233,23 +229,10 @@ void BM_PageTenThumbnails(benchmark::State& state) {
 
 // Runs curl on the ten URLs, each to its own file; throws when curl fails.
 void runCurl(World& w, const std::vector<std::string>& paths) {
-    std::vector<std::string> args = {"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--noproxy", "*",
-                                     "--parallel", "--parallel-max", "5"};
-    for (std::size_t i = 0; i < w.seriesIds.size(); ++i) {
-        args.push_back("-o");
-        args.push_back(paths[i]);
-        args.push_back(w.urls->gridByImageSeries(w.seriesIds[i], ExpressionThumbnailRenderer::kThumbnailLevel));
-    }
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("Could not start curl");
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("curl failed");
+    std::vector<std::string> urls;
+    for (const std::int32_t id : w.seriesIds)
+        urls.push_back(w.urls->gridByImageSeries(id, ExpressionThumbnailRenderer::kThumbnailLevel));
+    volumira::bench::curlParallel(urls, paths);
 }
 
 void BM_CurlTenPlusParse(benchmark::State& state) {

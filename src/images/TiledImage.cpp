@@ -3,6 +3,7 @@
 #include "net/ServerUrls.h"
 #include "render/GL.h"
 #include "render/GLDisplay.h"
+#include "render/Shapes.h"
 #include "storage/TileCache.h"
 
 #include <algorithm>
@@ -18,24 +19,6 @@ constexpr std::uint8_t kPlaceholderGrey = 128;
 constexpr auto kThrottle = std::chrono::milliseconds(250);
 // The navigator's overview is fetched on its own, apart from the two layers.
 constexpr int kOverviewLayer = 2;
-
-void rectangle(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-void outline(float x0, float y0, float x1, float y1) {
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
 
 } // namespace
 
@@ -380,7 +363,7 @@ void TiledImage::draw(float opacity) {
     const float x0 = static_cast<float>(originX_), y0 = static_cast<float>(originY_);
     if (!hasImage_) {
         glColor3f(0.5f, 0.5f, 0.5f);
-        rectangle(x0, y0, x0 + panelWidth_, y0 + panelHeight_);
+        RectangleShape::fill(x0, y0, x0 + panelWidth_, y0 + panelHeight_);
     } else {
         uploadTextures();
         layerTextures_[0].drawAt(originX_, originY_);
@@ -418,7 +401,7 @@ void TiledImage::drawScale() {
         }
     }
     glEnd();
-    outline(x0, y0, x1, y1);
+    RectangleShape::outline(x0, y0, x1, y1);
 }
 
 void TiledImage::drawNavigator() {
@@ -426,7 +409,7 @@ void TiledImage::drawNavigator() {
     const int bottom = originY_ + panelHeight_ - navigatorHeight_;
     if (navigatorWidth_ <= 0 || navigatorHeight_ <= 0) return;
     glColor3f(1.0f, 1.0f, 1.0f);
-    rectangle(static_cast<float>(left), static_cast<float>(bottom), static_cast<float>(left + navigatorWidth_),
+    RectangleShape::fill(static_cast<float>(left), static_cast<float>(bottom), static_cast<float>(left + navigatorWidth_),
               static_cast<float>(bottom + navigatorHeight_));
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -449,7 +432,7 @@ void TiledImage::drawNavigator() {
     const float ryTop = static_cast<float>(oy + h - winTop * toNavigator);
     const float ryBottom = static_cast<float>(oy + h - (winTop + panelHeight_) * toNavigator);
     glColor3f(1.0f, 0.0f, 0.0f);
-    outline(rx0 + 0.375f, ryBottom + 0.375f, rx1 + 0.375f, ryTop + 0.375f);
+    RectangleShape::outline(rx0 + 0.375f, ryBottom + 0.375f, rx1 + 0.375f, ryTop + 0.375f);
     glDisable(GL_SCISSOR_TEST);
 }
 
@@ -460,7 +443,7 @@ void TiledImage::drawProgress() {
     glColor3f(0.0f, 1.0f, 0.0f);
     for (int i = 0; i < marks; ++i) {
         const float x = static_cast<float>(originX_ + 4 + i * 8);
-        rectangle(x, top - 4, x + 6, top);
+        RectangleShape::fill(x, top - 4, x + 6, top);
     }
 }
 

@@ -131,13 +131,21 @@ void IcosahedronShape::icosahedron(float x, float y, float z, float r, bool ownB
     if (ownBatch) glEnd();
 }
 
-void RectangleShape::fill(float x0, float y0, float x1, float y1) {
-    glBegin(GL_QUADS);
+namespace {
+
+void rectangle(GLenum mode, float x0, float y0, float x1, float y1) {
+    glBegin(mode);
     glVertex2f(x0, y0);
     glVertex2f(x1, y0);
     glVertex2f(x1, y1);
     glVertex2f(x0, y1);
     glEnd();
 }
+
+} // namespace
+
+void RectangleShape::fill(float x0, float y0, float x1, float y1) { rectangle(GL_QUADS, x0, y0, x1, y1); }
+
+void RectangleShape::outline(float x0, float y0, float x1, float y1) { rectangle(GL_LINE_LOOP, x0, y0, x1, y1); }
 
 } // namespace volumira

@@ -19,6 +19,8 @@ struct OctahedronShape {
 struct RectangleShape {
     // An axis-aligned quad in the z = 0 plane, for overlays drawn in window coordinates.
     static void fill(float x0, float y0, float x1, float y1);
+    // Its border as one line loop.
+    static void outline(float x0, float y0, float x1, float y1);
 };
 
 struct IcosahedronShape {

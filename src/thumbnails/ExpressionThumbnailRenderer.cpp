@@ -276,12 +276,7 @@ void ExpressionThumbnailRenderer::draw(float angle) {
         const double fraction =
             expected_ == 0 ? 0.0 : std::min(1.0, static_cast<double>(received_) / static_cast<double>(expected_));
         glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
-        glBegin(GL_LINE_LOOP);
-        glVertex2f(x0, y0);
-        glVertex2f(x1, y0);
-        glVertex2f(x1, y1);
-        glVertex2f(x0, y1);
-        glEnd();
+        RectangleShape::outline(x0, y0, x1, y1);
         RectangleShape::fill(x0, y0, x0 + static_cast<float>((x1 - x0) * fraction), y1);
     }
     // Text and icon textures are premultiplied.

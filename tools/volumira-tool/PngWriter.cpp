@@ -3,6 +3,7 @@
 #include <cstring>
 #include <png.h>
 #include <stdexcept>
+#include <vector>
 
 namespace volumira::tool {
 
@@ -30,6 +31,17 @@ void writeGrayPng(const std::string& path, const std::uint8_t* pixels, int width
 
 void writeRgbPng(const std::string& path, const std::uint8_t* pixels, int width, int height) {
     writePng(path, pixels, width, height, true);
+}
+
+void writeFramebufferPng(const std::string& path, const std::uint8_t* rgba, int width, int height) {
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+    // GL rows run bottom first; PNG rows top first.
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
+                    rgba[(static_cast<std::size_t>(height - 1 - y) * width + x) * 4 + c];
+    writeRgbPng(path, rgb.data(), width, height);
 }
 
 } // namespace volumira::tool

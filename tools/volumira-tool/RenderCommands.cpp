@@ -110,22 +110,16 @@ void render(std::ostream& out, const RenderOptions& o) {
     OffscreenView view(width, height, createQtTextBox);
     if (!view.makeCurrent()) throw std::runtime_error("The offscreen GL context could not be made current.");
     TabControlRenderer tabs(view, nullptr);
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+    std::vector<std::uint8_t> rgba;
     {
         BrainSceneRenderer scene(view, model, tabs, atlas, preferences);
         view.events().installPage(&scene);
         view.redrawNow();
         if (!view.lastPaintError().empty()) throw std::runtime_error(view.lastPaintError());
-        const std::vector<std::uint8_t> rgba = view.context().readPixels();
-        // GL rows run bottom first; PNG rows top first.
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
-                        rgba[(static_cast<std::size_t>(height - 1 - y) * width + x) * 4 + c];
+        rgba = view.context().readPixels();
         view.events().installPage(nullptr);
     }
-    writeRgbPng(o.output, rgb.data(), width, height);
+    writeFramebufferPng(o.output, rgba.data(), width, height);
     out << "Wrote " << o.output << " (" << width << "x" << height << ", " << model.geneCount() << " genes).\n";
 }
 

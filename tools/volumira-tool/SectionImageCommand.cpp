@@ -109,7 +109,7 @@ void sectionImage(std::ostream& out, const SectionImageOptions& o) {
     const int height = std::max(panelHeight, navigatorHeight);
     OffscreenView view(width, height);
     if (!view.makeCurrent()) throw std::runtime_error("The offscreen GL context could not be made current.");
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+    std::vector<std::uint8_t> rgba;
     TiledImage::TileCounts counts;
     {
         TiledImage image(panelWidth, panelHeight, view,
@@ -131,15 +131,9 @@ void sectionImage(std::ostream& out, const SectionImageOptions& o) {
         glClear(GL_COLOR_BUFFER_BIT);
         image.draw(o.opacity);
         glFinish();
-        const std::vector<std::uint8_t> rgba = view.context().readPixels();
-        // GL rows run bottom first; PNG rows top first.
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
-                        rgba[(static_cast<std::size_t>(height - 1 - y) * width + x) * 4 + c];
+        rgba = view.context().readPixels();
     }
-    writeRgbPng(o.output, rgb.data(), width, height);
+    writeFramebufferPng(o.output, rgba.data(), width, height);
     if (o.json) {
         out << nlohmann::json{{"fetched", counts.fetched}, {"cached", counts.cached}, {"failed", counts.failed},
                               {"width", width}, {"height", height}}
