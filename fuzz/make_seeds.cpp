@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     seed("versions_fuzz", "versions.xml-bytewise", kByteChunks + versions);
     get("/Volumira/SearchDomains.xml");
     const std::string image = "/pyramid/" + series.sections.front().primaryPath;
-    get(image + "/ImageProperties.xml");
+    seed("image_properties_fuzz", "ImageProperties.xml", get(image + "/ImageProperties.xml"));
     seed("bgra_jpeg_fuzz", "tile", get(image + "/TileGroup0/0-0-0.jpg"));
 
     const std::string gene = catalogue.genes().front().symbol;

@@ -22,6 +22,7 @@ constexpr std::array kTargets{
     Target{"bookmarks_fuzz", bookmarks},
     Target{"search_response_fuzz", searchResponse},
     Target{"gene_list_fuzz", geneList},
+    Target{"image_properties_fuzz", imageProperties},
     Target{"soap_request_fuzz", soapRequest},
     Target{"anatomic_query_fuzz", anatomicQuery},
     Target{"request_path_fuzz", requestPath},

@@ -21,12 +21,14 @@ void colourMap(Bytes bytes);
 void sagittalMap(Bytes bytes);
 
 // XML and text the viewer reads: the search domains, the versions file and search responses as a
-// transfer delivers them (the first byte chooses the chunk sizes), Bookmarks.xml, a gene list file.
+// transfer delivers them (the first four bytes choose the chunk sizes), Bookmarks.xml, a gene list file,
+// a section image's properties file.
 void searchDomains(Bytes bytes);
 void versions(Bytes bytes);
 void bookmarks(Bytes bytes);
 void searchResponse(Bytes bytes);
 void geneList(Bytes bytes);
+void imageProperties(Bytes bytes);
 
 // The data server, which faces the network: a SOAP request body, an anatomic query, and the target of a
 // GET sent to the running server on loopback.

@@ -11,6 +11,7 @@
 #include "bookmarks/BookmarksReader.h"
 #include "expression/ExpressionAtlas.h"
 #include "expression/GeneExpression.h"
+#include "images/ImageProperties.h"
 #include "io/CompressedBlock.h"
 #include "io/Image3d.h"
 #include "io/JpegCodec.h"
@@ -186,6 +187,13 @@ void geneList(Bytes bytes) {
     list.setImportQuestion([](const std::string&) { return false; });
     try {
         list.loadFile(memoryFile(bytes));
+    } catch (const std::runtime_error&) {
+    }
+}
+
+void imageProperties(Bytes bytes) {
+    try {
+        (void)parseImageProperties(bytes.data(), bytes.size());
     } catch (const std::runtime_error&) {
     }
 }
