@@ -1,8 +1,7 @@
 // The server under load on loopback: 32 clients at once send 20,000 requests of every kind the viewer
 // makes; every answer must be the one the server gives a lone client, and its memory must stay bounded.
-// Prints requests per second, the 99th-percentile latency and how many connections were dropped without
-// an answer (and sent again once); that happens to a few search requests in a run, with the server as it
-// was before this test too, and is not understood yet.
+// Prints requests per second and the 99th-percentile latency. Each request has a connection of its own, as
+// the viewer's transfers do: that is what once overflowed the server's listen queue.
 
 #include "ServerFixture.h"
 #include "sample-data/GeneData.h"
@@ -81,7 +80,7 @@ TEST_F(LoadTest, ThirtyTwoClientsTwentyThousandMixedRequestsAllAnsweredCorrectly
     }
 
     const long residentBefore = residentKiB();
-    std::atomic<int> next{0}, wrong{0}, failed{0}, dropped{0};
+    std::atomic<int> next{0}, wrong{0}, failed{0};
     std::mutex latencyMutex;
     std::vector<double> latencies;
     latencies.reserve(kRequests);
@@ -100,12 +99,7 @@ TEST_F(LoadTest, ThirtyTwoClientsTwentyThousandMixedRequestsAllAnsweredCorrectly
             for (int i; (i = next++) < kRequests;) {
                 const std::size_t which = static_cast<std::size_t>(i) * 7919 % mix.size();
                 const auto sent = std::chrono::steady_clock::now();
-                auto result = send(client, mix[which]);
-                // A connection dropped without an answer is sent again once, and counted.
-                if (!result && result.error() == httplib::Error::Read) {
-                    ++dropped;
-                    result = send(client, mix[which]);
-                }
+                const auto result = send(client, mix[which]);
                 mine.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count());
                 if (!result || result->status != 200) {
                     ++failed;
@@ -138,10 +132,7 @@ TEST_F(LoadTest, ThirtyTwoClientsTwentyThousandMixedRequestsAllAnsweredCorrectly
               << " s: " << kRequests / seconds << " requests/s, p50 " << latencies[latencies.size() / 2] * 1000
               << " ms, p99 " << p99 * 1000 << " ms, max " << latencies.back() * 1000 << " ms; resident memory "
               << residentBefore / 1024 << " MiB before, peak " << std::max(residentPeak, residentAfter) / 1024
-              << " MiB, after " << residentAfter / 1024 << " MiB; " << dropped
-              << " connections dropped without an answer and sent again\n";
-    // Rare under this load with cpp-httplib 0.11 (search requests only); never more than one in a thousand.
-    EXPECT_LE(dropped * 1000, kRequests);
+              << " MiB, after " << residentAfter / 1024 << " MiB\n";
     // Every answer was cached by the lone client's pass: the load itself must not grow the process much.
     EXPECT_LT(std::max(residentPeak, residentAfter) - residentBefore, 256 * 1024);
 }

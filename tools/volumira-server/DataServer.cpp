@@ -18,6 +18,7 @@
 #include <iterator>
 #include <regex>
 #include <stdexcept>
+#include <sys/socket.h>
 
 namespace volumira::server {
 
@@ -43,6 +44,7 @@ bool number(const std::string& text, int& value) {
 }
 
 constexpr std::size_t kMaxRequestBody = 1 << 20;
+constexpr int kListenQueue = 1024;
 
 void sendText(httplib::Response& response, int status, const std::string& text) {
     response.status = status;
@@ -272,9 +274,17 @@ void DataServer::setLogger(std::function<void(const std::string&)> logger) {
 }
 
 int DataServer::bind(const std::string& address, int port) {
+    // cpp-httplib 0.11 listens with a queue of 5: a few dozen clients connecting at once overflow it, and
+    // the kernel then resets some of their connections. The queue of the same socket is made longer after.
+    int listening = -1;
+    state_->http.set_socket_options([&listening](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening = sock;
+    });
     const bool bound = port == 0 ? (port = state_->http.bind_to_any_port(address)) > 0
                                  : state_->http.bind_to_port(address, port);
-    if (!bound)
+    state_->http.set_socket_options(httplib::default_socket_options);
+    if (!bound || ::listen(listening, kListenQueue) != 0)
         throw std::runtime_error("Could not listen on " + address + " port " + std::to_string(port) + ".");
     state_->boundHost = address + ":" + std::to_string(port);
     return port;
