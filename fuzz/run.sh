@@ -9,7 +9,7 @@ seconds=${FUZZ_SECONDS:-60}
 out=build-fuzz
 all_targets=(compressed_block_fuzz slice_volume_fuzz bgra_jpeg_fuzz
   expression_fuzz mesh_fuzz ontology_fuzz colour_map_fuzz sagittal_map_fuzz
-  search_domains_fuzz versions_fuzz bookmarks_fuzz search_response_fuzz gene_list_fuzz
+  search_domains_fuzz versions_fuzz bookmarks_fuzz search_response_fuzz gene_list_fuzz image_properties_fuzz
   soap_request_fuzz anatomic_query_fuzz request_path_fuzz)
 targets=("${@:-${all_targets[@]}}")
 
