@@ -122,9 +122,8 @@ void TiledImage::releaseTiles() {
 // ---- properties ----
 
 void TiledImage::infoReady(ZoomifyInfoFetcher& fetcher) {
+    // The finished fetcher stays until the next image replaces it: it is in the middle of this report.
     const ImageProperties properties = fetcher.properties();
-    // The fetcher is done; it goes now, from inside its own report, which it allows.
-    infoFetcher_.reset();
     propertiesSettled_ = true;
     pyramid_ = ZoomifyPyramid(properties.width, properties.height, properties.tileSize);
     record_.width = properties.width;
@@ -133,7 +132,6 @@ void TiledImage::infoReady(ZoomifyInfoFetcher& fetcher) {
 }
 
 void TiledImage::infoFailed(ZoomifyInfoFetcher&, const std::string& message) {
-    infoFetcher_.reset();
     propertiesSettled_ = true;
     propertiesError_ = message;
     display_.requestRedraw();

@@ -25,7 +25,6 @@ void ZoomifyInfoFetcher::transferComplete(const std::uint8_t* data, std::size_t 
     } catch (const std::exception& e) {
         error = e.what();
     }
-    // The listener may delete this fetcher: nothing of it is touched afterwards.
     if (error.empty())
         listener->infoReady(*this);
     else

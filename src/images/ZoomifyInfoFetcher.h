@@ -10,7 +10,7 @@ namespace volumira {
 
 class ZoomifyInfoFetcher;
 
-// Told once whether the properties of a pyramid arrived. The listener may delete the fetcher in either call.
+// Told once whether the properties of a pyramid arrived.
 class ZoomifyInfoCompletionListener {
   public:
     virtual ~ZoomifyInfoCompletionListener();
