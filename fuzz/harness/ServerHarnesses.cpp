@@ -68,7 +68,7 @@ class Socket {
         // Closed with a reset, so that thousands of connections a second leave no local ports waiting.
         const linger reset{1, 0};
         setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        if (fd_ < 0 || !connected(connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address)))
             throw std::logic_error("The data server does not accept connections: " +
                                    std::string(std::strerror(errno)));
     }
@@ -78,6 +78,24 @@ class Socket {
     int fd() const { return fd_; }
 
   private:
+    // libFuzzer's timer signal can interrupt connect, which then goes on by itself: wait for its outcome
+    // rather than report the interruption as a server refusing connections.
+    bool connected(int result) const {
+        if (result == 0) return true;
+        if (errno != EINTR) return false;
+        for (;;) {
+            pollfd writable{fd_, POLLOUT, 0};
+            const int ready = poll(&writable, 1, 10000);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return false;
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
+            errno = error;
+            return error == 0;
+        }
+    }
+
     int fd_;
 };
 

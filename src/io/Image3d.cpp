@@ -5,11 +5,16 @@
 #include "platform/FileUtils.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace volumira {
@@ -57,6 +62,9 @@ constexpr int kRawChunkSlices = 32;
 // x slices decoded per batch before they are scattered into the volume: writing runs of 64
 // consecutive x fills whole cache lines instead of touching one byte of each line per slice.
 constexpr int kSliceBatch = 64;
+
+// Threads decoding a compressed volume at most: beyond this, reading and scattering bound it anyway.
+constexpr int kMaxDecodeThreads = 4;
 
 } // namespace
 
@@ -195,8 +203,6 @@ bool Image3d::readCompressed(const std::string& path, int nx, int ny, int nz, fl
     const long fileSize = std::ftell(file.get());
     if (fileSize < 0) throw std::runtime_error(readError);
 
-    // A slice's JPEG stream runs to the next slice's start (or the end of the file); each is read
-    // whole into one reused buffer and decoded from memory.
     std::vector<std::int32_t> offsets(static_cast<std::size_t>(nx_));
     for (int i = 0; i < nx_; ++i) {
         const std::uint8_t* entry = table.data() + static_cast<std::size_t>(i) * 4;
@@ -207,30 +213,81 @@ bool Image3d::readCompressed(const std::string& path, int nx, int ny, int nz, fl
     std::sort(starts.begin(), starts.end());
 
     const std::size_t planeSize = static_cast<std::size_t>(ny_) * nz_;
-    // The decoder overwrites every byte of a batch before it is read: no need to clear it.
-    const auto batch = std::make_unique_for_overwrite<std::uint8_t[]>(planeSize * std::min(kSliceBatch, nx_));
-    std::vector<std::uint8_t> stream;
+    const int batches = (nx_ + kSliceBatch - 1) / kSliceBatch;
+    // Slices decode independently, so batches are shared out to a few threads; each writes its own x runs
+    // of the volume. Only the calling thread reports progress and watches the cancel flag.
+    std::atomic<int> nextBatch{0}, slicesDone{0};
+    std::atomic<bool> stop{false};
+    std::mutex failureLock;
+    std::exception_ptr failure;
     ProgressReporter progress(callback, userData, cancel);
-    for (int first = 0; first < nx_; first += kSliceBatch) {
-        const int count = std::min(kSliceBatch, nx_ - first);
-        for (int b = 0; b < count; ++b) {
-            const int i = first + b;
-            if (progress.step(static_cast<float>(i + 1) / static_cast<float>(nx_))) {
-                clear();
-                return false;
+    bool cancelled = false;
+
+    const auto decodeBatches = [&](std::FILE* in, bool reporting) {
+        try {
+            // The decoder overwrites every byte of a batch before it is read: no need to clear it.
+            const auto batch =
+                std::make_unique_for_overwrite<std::uint8_t[]>(planeSize * std::min(kSliceBatch, nx_));
+            std::vector<std::uint8_t> stream;
+            for (int index = nextBatch++; index < batches && !stop; index = nextBatch++) {
+                const int first = index * kSliceBatch;
+                const int count = std::min(kSliceBatch, nx_ - first);
+                for (int b = 0; b < count && !stop; ++b) {
+                    const int i = first + b;
+                    if (reporting &&
+                        progress.step(static_cast<float>(slicesDone + 1) / static_cast<float>(nx_))) {
+                        cancelled = true;
+                        stop = true;
+                        return;
+                    }
+                    // A slice's JPEG stream runs to the next slice's start (or the end of the file); each
+                    // is read whole into one reused buffer and decoded from memory.
+                    const std::int32_t offset = offsets[static_cast<std::size_t>(i)];
+                    if (offset < 0 || offset >= fileSize)
+                        throw std::runtime_error("Unexpected data while reading from compressed atlas file " +
+                                                 path);
+                    const auto next = std::upper_bound(starts.begin(), starts.end(), offset);
+                    const long end = next == starts.end() ? fileSize : std::min<long>(*next, fileSize);
+                    stream.resize(static_cast<std::size_t>(end - offset));
+                    if (std::fseek(in, offset, SEEK_SET) != 0 ||
+                        std::fread(stream.data(), 1, stream.size(), in) != stream.size())
+                        throw std::runtime_error(readError);
+                    decodeGrayJpeg(stream.data(), stream.size(), batch.get() + b * planeSize, ny_, nz_);
+                    ++slicesDone;
+                }
+                if (!stop) scatterSlices(batch.get(), count, ny_, nz_, voxels_.get(), nx_, first);
             }
-            const std::int32_t offset = offsets[static_cast<std::size_t>(i)];
-            if (offset < 0 || offset >= fileSize)
-                throw std::runtime_error("Unexpected data while reading from compressed atlas file " + path);
-            const auto next = std::upper_bound(starts.begin(), starts.end(), offset);
-            const long end = next == starts.end() ? fileSize : std::min<long>(*next, fileSize);
-            stream.resize(static_cast<std::size_t>(end - offset));
-            if (std::fseek(file.get(), offset, SEEK_SET) != 0 ||
-                std::fread(stream.data(), 1, stream.size(), file.get()) != stream.size())
-                throw std::runtime_error(readError);
-            decodeGrayJpeg(stream.data(), stream.size(), batch.get() + b * planeSize, ny_, nz_);
+        } catch (...) {
+            const std::lock_guard lock(failureLock);
+            if (!failure) failure = std::current_exception();
+            stop = true;
         }
-        scatterSlices(batch.get(), count, ny_, nz_, voxels_.get(), nx_, first);
+    };
+
+    const int helpers =
+        std::min({static_cast<int>(std::thread::hardware_concurrency()), kMaxDecodeThreads, batches}) - 1;
+    std::vector<UniqueFile> helperFiles;
+    std::vector<std::thread> threads;
+    // Reserved ahead, so that adding a thread cannot throw for want of memory with others running.
+    helperFiles.reserve(static_cast<std::size_t>(std::max(helpers, 0)));
+    threads.reserve(static_cast<std::size_t>(std::max(helpers, 0)));
+    for (int t = 0; t < helpers; ++t) {
+        UniqueFile own = openFile(path, "rb");
+        if (!own) break; // the calling thread manages alone
+        helperFiles.push_back(std::move(own));
+        try {
+            threads.emplace_back(decodeBatches, helperFiles.back().get(), false);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the calling thread manages alone
+        }
+    }
+    decodeBatches(file.get(), true);
+    for (std::thread& thread : threads)
+        thread.join();
+    if (failure) std::rethrow_exception(failure);
+    if (cancelled) {
+        clear();
+        return false;
     }
     loaded_ = true;
     return true;

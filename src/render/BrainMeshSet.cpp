@@ -25,6 +25,7 @@ BrainMeshSet::BrainMeshSet(const Ontology& ontology, const Structure& root, std:
     listCount_ = std::max(ontology.count(), static_cast<int>(structures_.size()));
     loaded_.assign(static_cast<std::size_t>(listCount_), false);
     meshes_.resize(static_cast<std::size_t>(listCount_));
+    bounds_.resize(static_cast<std::size_t>(listCount_));
     if (listCount_ > 0) {
         listBase_ = glGenLists(listCount_);
         if (listBase_ == 0)
@@ -48,14 +49,25 @@ void BrainMeshSet::load(std::size_t position) {
     glNewList(listBase_ + static_cast<unsigned>(position), GL_COMPILE);
     emitGl(mesh);
     glEndList();
+    bounds_[position] = boundsOf(mesh);
     meshes_[position] = std::move(mesh);
     loaded_[position] = true;
 }
 
 void BrainMeshSet::drawForPicking(const StructureSet& set, int nameBase) {
+    float projection[16], modelView[16], toClip[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            float sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += projection[k * 4 + row] * modelView[column * 4 + k];
+            toClip[column * 4 + row] = sum;
+        }
     for (std::size_t p = 0; p < structures_.size(); ++p) {
         const Structure& s = *structures_[p];
-        if (!loaded_[p] || !s.selfSet.intersects(set)) continue;
+        if (!loaded_[p] || !s.selfSet.intersects(set) || boxOutsideClipVolume(toClip, bounds_[p])) continue;
         glLoadName(static_cast<GLuint>(nameBase + s.index));
         emitGl(meshes_[p]);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "atlas/Mesh.h"
+#include "render/MeshGl.h"
 
 #include <string>
 #include <vector>
@@ -28,7 +29,9 @@ class BrainMeshSet {
     void draw(const StructureSet& set, const Structure* highlighted, int nameBase);
     // The structures of the set for GL selection, each under its name. Sent vertex by vertex rather
     // than from the display lists: llvmpipe crashes replaying mesh display lists in selection mode.
-    // Loads what is not loaded yet, so call it outside selection mode first with load = true.
+    // Draws only loaded meshes: call loadAll outside selection mode first.
+    // Meshes whose bounds lie outside the current projection and model-view (the pick region) are left
+    // out, which spares the selection most of its work.
     void drawForPicking(const StructureSet& set, int nameBase);
     // Reads and compiles every structure of the set not loaded yet.
     void loadAll(const StructureSet& set);
@@ -43,6 +46,7 @@ class BrainMeshSet {
     std::vector<bool> loaded_;
     // The scaled meshes, kept for picking.
     std::vector<Mesh> meshes_;
+    std::vector<MeshBounds> bounds_;
     unsigned int listBase_ = 0;
     int listCount_ = 0;
 };

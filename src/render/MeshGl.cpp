@@ -54,4 +54,40 @@ void emitGl(const Mesh& mesh) {
     }
 }
 
+MeshBounds boundsOf(const Mesh& mesh) {
+    MeshBounds box;
+    if (mesh.vertices.empty()) return box;
+    box.empty = false;
+    for (int a = 0; a < 3; ++a)
+        box.low[a] = box.high[a] = mesh.vertices.front().position[a];
+    for (const MeshVertex& v : mesh.vertices)
+        for (int a = 0; a < 3; ++a) {
+            box.low[a] = std::min(box.low[a], v.position[a]);
+            box.high[a] = std::max(box.high[a], v.position[a]);
+        }
+    return box;
+}
+
+bool boxOutsideClipVolume(const float matrix[16], const MeshBounds& box) {
+    if (box.empty) return true;
+    // Inside is -w <= x, y, z <= w. Each bound is linear in the position, so when all eight corners break
+    // the same one, so does every point of the box.
+    bool allBelow[3] = {true, true, true}, allAbove[3] = {true, true, true};
+    for (int corner = 0; corner < 8; ++corner) {
+        const float p[3] = {corner & 1 ? box.high[0] : box.low[0], corner & 2 ? box.high[1] : box.low[1],
+                            corner & 4 ? box.high[2] : box.low[2]};
+        float clip[4];
+        for (int row = 0; row < 4; ++row)
+            clip[row] =
+                matrix[row] * p[0] + matrix[4 + row] * p[1] + matrix[8 + row] * p[2] + matrix[12 + row];
+        for (int a = 0; a < 3; ++a) {
+            allBelow[a] = allBelow[a] && clip[a] < -clip[3];
+            allAbove[a] = allAbove[a] && clip[a] > clip[3];
+        }
+    }
+    for (int a = 0; a < 3; ++a)
+        if (allBelow[a] || allAbove[a]) return true;
+    return false;
+}
+
 } // namespace volumira

@@ -144,6 +144,14 @@ TEST(Image3d, CancelStopsReadsAndWritesAndRemovesThePartialFile) {
 
     CancelFlag goOn{false};
     EXPECT_TRUE(compressed.readCompressed(dir.file("comp"), 9, 7, 20, 100.0f, nullptr, nullptr, &goOn));
+
+    // Cancelled while several threads decode: the read stops, reports it, and keeps nothing.
+    const Image3d wide = patterned(300, 7, 20, 100.0f, false);
+    ASSERT_TRUE(wide.writeCompressed(dir.file("wide")));
+    Image3d stopped;
+    EXPECT_FALSE(stopped.readCompressed(dir.file("wide"), 300, 7, 20, 100.0f, nullptr, nullptr, &cancel));
+    EXPECT_FALSE(stopped.isLoaded());
+    EXPECT_EQ(stopped.data(), nullptr);
 }
 
 TEST(Image3d, RawWriteFailuresNameThePathAndDeleteTheFile) {
@@ -170,8 +178,9 @@ TEST(Image3d, RawWriteFailuresNameThePathAndDeleteTheFile) {
 
 TEST(Image3d, SliceCompressedVolumesRoundTripWithAnOffsetTable) {
     test::TempDir dir;
-    // More x slices than one decoding batch, and a last batch that is not full.
-    const int nx = 37, ny = 24, nz = 17;
+    // Several decoding batches, shared out to threads where the machine has more than one core, and a
+    // last batch that is not full.
+    const int nx = 200, ny = 24, nz = 17;
     const Image3d original = patterned(nx, ny, nz, 25.0f, true);
     ASSERT_TRUE(original.writeCompressed(dir.file("vol.comp")));
     const std::string bytes = test::readBytes(dir.file("vol.comp"));
@@ -196,11 +205,14 @@ TEST(Image3d, SliceCompressedVolumesRoundTripWithAnOffsetTable) {
     Image3d marked(nx, ny, nz, 25.0f);
     for (int z = 0; z < nz; ++z)
         for (int y = 0; y < ny; ++y)
-            marked.data()[20 + y * nx + z * nx * ny] = 255;
+            for (const int x : {20, 63, 64, 150, 199})
+                marked.data()[x + y * nx + z * nx * ny] = 255;
     ASSERT_TRUE(marked.writeCompressed(dir.file("marked.comp")));
     ASSERT_TRUE(read.readCompressed(dir.file("marked.comp"), nx, ny, nz, 25.0f));
-    for (int x = 0; x < nx; ++x)
-        EXPECT_NEAR(read.valueAt(x * 25.0, 300, 200), x == 20 ? 255 : 0, 4) << x;
+    for (int x = 0; x < nx; ++x) {
+        const bool isMarked = x == 20 || x == 63 || x == 64 || x == 150 || x == 199;
+        EXPECT_NEAR(read.valueAt(x * 25.0, 300, 200), isMarked ? 255 : 0, 4) << x;
+    }
 }
 
 TEST(Image3d, BrokenSliceCompressedFilesAreRefused) {
@@ -236,6 +248,19 @@ TEST(Image3d, BrokenSliceCompressedFilesAreRefused) {
         else
             EXPECT_EQ(error, c.error) << c.what;
         EXPECT_FALSE(image.isLoaded()) << c.what;
+    }
+    // A broken slice in a later batch, which another thread may be decoding, fails the read the same way.
+    {
+        const int wide = 150;
+        const std::string many = dir.file("many");
+        ASSERT_TRUE(patterned(wide, ny, nz, 25.0f, true).writeCompressed(many));
+        const std::string bytes = test::readBytes(many);
+        for (const int slice : {70, 140}) {
+            test::writeBytes(name, withTableEntry(bytes, slice, static_cast<std::int32_t>(bytes.size()) + 9));
+            Image3d image;
+            EXPECT_EQ(errorOf([&] { image.readCompressed(name, wide, ny, nz, 25.0f); }), unexpected) << slice;
+            EXPECT_FALSE(image.isLoaded()) << slice;
+        }
     }
     Image3d image;
     EXPECT_EQ(errorOf([&] { image.readCompressed(dir.file("missing"), nx, ny, nz, 25.0f); }),

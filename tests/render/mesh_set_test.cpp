@@ -4,6 +4,7 @@
 #include "render/BrainMeshSet.h"
 #include "render/MeshGl.h"
 
+#include <array>
 #include <filesystem>
 
 namespace volumira {
@@ -101,6 +102,66 @@ TEST_F(MeshSetTest, PickingNameIsNameBasePlusStructureIndex) {
     EXPECT_EQ(pickAt(12, 12, [&] { meshes.draw(both, nullptr, 10); }), std::vector<GLuint>{12});
     EXPECT_EQ(pickAt(50, 30, [&] { meshes.draw(both, nullptr, 10); }), std::vector<GLuint>{14});
     EXPECT_TRUE(pickAt(30, 30, [&] { meshes.draw(both, nullptr, 10); }).empty());
+
+    // The picking path leaves out meshes outside the pick region and finds the same names.
+    meshes.loadAll(both);
+    const auto picked = [&](int x, int y) { return pickAt(x, y, [&] { meshes.drawForPicking(both, 10); }); };
+    EXPECT_EQ(picked(12, 12), std::vector<GLuint>{12});
+    EXPECT_EQ(picked(50, 30), std::vector<GLuint>{14});
+    EXPECT_EQ(picked(45, 50), std::vector<GLuint>{14}) << "the lone triangle after the strip";
+    EXPECT_TRUE(picked(30, 30).empty());
+    EXPECT_TRUE(picked(20, 44).empty()) << "inside the cortex's bounds but on none of its triangles";
+    // Under a model-view that moves the scene 2 units (8 pixels) right and 1 (4 pixels) up, the regions
+    // move too; the hypothalamus is hit where its unmoved bounds would have ruled it out.
+    glPushMatrix();
+    glTranslatef(2, 1, 0);
+    EXPECT_EQ(picked(20, 20), std::vector<GLuint>{12});
+    EXPECT_EQ(picked(58, 30), std::vector<GLuint>{14});
+    EXPECT_TRUE(picked(10, 10).empty());
+    glPopMatrix();
+}
+
+TEST(MeshBoundsTest, BoxesOutsideTheClipVolumeAreTold) {
+    Mesh mesh;
+    mesh.vertices = {{{0, 0, 1}, {1, 2, 3}}, {{0, 0, 1}, {-1, 5, 0}}, {{0, 0, 1}, {0, 3, 4}}};
+    const MeshBounds box = boundsOf(mesh);
+    EXPECT_FALSE(box.empty);
+    EXPECT_EQ(std::vector<float>(box.low, box.low + 3), (std::vector<float>{-1, 2, 0}));
+    EXPECT_EQ(std::vector<float>(box.high, box.high + 3), (std::vector<float>{1, 5, 4}));
+    EXPECT_TRUE(boundsOf(Mesh{}).empty);
+
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    // x scaled by 2 and moved by 3 (column-major), w = 1: inside is -2 <= x <= -1 in box units.
+    const float shifted[16] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 0, 0, 1};
+    // A perspective-like matrix with w = -z: points with z >= 0 are behind the eye.
+    const float perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, -1, 0, 0, -0.2f, 0};
+    const auto boxOf = [](std::array<float, 3> low, std::array<float, 3> high) {
+        MeshBounds b;
+        std::copy(low.begin(), low.end(), b.low);
+        std::copy(high.begin(), high.end(), b.high);
+        b.empty = false;
+        return b;
+    };
+    const struct {
+        const char* what;
+        const float* matrix;
+        MeshBounds box;
+        bool outside;
+    } cases[] = {
+        {"inside", identity, boxOf({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}), false},
+        {"larger than the volume", identity, boxOf({-9, -9, -9}, {9, 9, 9}), false},
+        {"crossing one face", identity, boxOf({0.9f, 0, 0}, {3, 0.1f, 0.1f}), false},
+        {"beyond +x", identity, boxOf({1.1f, 0, 0}, {3, 0.1f, 0.1f}), true},
+        {"beyond -y", identity, boxOf({0, -3, 0}, {0.1f, -1.01f, 0.1f}), true},
+        {"beyond far z", identity, boxOf({0, 0, 2}, {0.1f, 0.1f, 3}), true},
+        {"moved into view", shifted, boxOf({-1.9f, 0, 0}, {-1.1f, 0.1f, 0.1f}), false},
+        {"moved out of view", shifted, boxOf({-0.9f, 0, 0}, {0, 0.1f, 0.1f}), true},
+        {"in front of the eye", perspective, boxOf({-0.1f, -0.1f, -2}, {0.1f, 0.1f, -1}), false},
+        {"behind the eye", perspective, boxOf({-0.1f, -0.1f, 1}, {0.1f, 0.1f, 2}), true},
+        {"empty", identity, MeshBounds{}, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(boxOutsideClipVolume(c.matrix, c.box), c.outside) << c.what;
 }
 
 TEST_F(MeshSetTest, MeshesAreReadLazilyAndMissingOnesRetried) {
