@@ -22,6 +22,27 @@ bool usesTable(int mode) {
     return mode == kColourLevel || mode == kColourJet;
 }
 
+// Whether faces wound counter-clockwise outwards in the model appear counter-clockwise on the window under
+// the current matrices. A mirroring model-view or a projection that flips x or y turns the winding round.
+bool windingKeptOnWindow() {
+    float projection[16], modelView[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
+    const float* m = modelView;
+    const float modelDeterminant = m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+                                   m[8] * (m[1] * m[6] - m[5] * m[2]);
+    const float windowDeterminant = projection[0] * projection[5] - projection[4] * projection[1];
+    return (modelDeterminant > 0) == (windowDeterminant > 0);
+}
+
+bool anyClipPlaneEnabled() {
+    GLint planes = 6;
+    glGetIntegerv(GL_MAX_CLIP_PLANES, &planes);
+    for (GLint p = 0; p < planes; ++p)
+        if (glIsEnabled(static_cast<GLenum>(GL_CLIP_PLANE0 + p))) return true;
+    return false;
+}
+
 // An address for the GL's array pointers: within client memory, or an offset into a bound buffer.
 const void* arrayPointer(std::uintptr_t base, std::size_t offset) {
     return reinterpret_cast<const void*>(base + offset);
@@ -137,8 +158,18 @@ void ExpressionRenderer::drawGroups(const std::vector<ExpressorMesh::Range>& gro
     const auto indexBase = reinterpret_cast<std::uintptr_t>(indices);
     const auto stride = static_cast<GLsizei>(sizeof(ExpressorMesh::Vertex));
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT);
+    // Every shape is closed and wound outwards, so the faces turned away are hidden behind the others: the
+    // GL drops them before rasterising, about half of all triangles. A clipping plane opens shapes up,
+    // and their inner faces must show then.
+    if (!anyClipPlaneEnabled()) {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glFrontFace(windingKeptOnWindow() ? GL_CCW : GL_CW);
+    }
     glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
+    // Unlit shapes need no normals; leaving them out spares the vertex fetch.
+    if (glIsEnabled(GL_LIGHTING)) glEnableClientState(GL_NORMAL_ARRAY);
     glVertexPointer(3, GL_FLOAT, stride, arrayPointer(base, offsetof(ExpressorMesh::Vertex, position)));
     glNormalPointer(GL_FLOAT, stride, arrayPointer(base, offsetof(ExpressorMesh::Vertex, normal)));
     if (coloured) {
@@ -155,6 +186,7 @@ void ExpressionRenderer::drawGroups(const std::vector<ExpressorMesh::Range>& gro
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(groups[k].count), GL_UNSIGNED_INT,
                        arrayPointer(indexBase, groups[k].first * sizeof(std::uint32_t)));
     }
+    glPopAttrib();
     glPopClientAttrib();
 }
 

@@ -142,6 +142,39 @@ TEST_F(ExpressionRenderTest, InteractiveChangeDrawsDirectlyWithFastShapes) {
     EXPECT_TRUE(near(cortexPixel(), {82, 41, 20}));
 }
 
+// Faces turned away are left out, never the near ones: the depth at the cortex cell's middle is its near
+// surface's, in front of the cell's centre, under a plain and a mirroring model-view, in both styles, and
+// with a clipping plane that keeps the whole cell.
+TEST_F(ExpressionRenderTest, OnlyTheFacesTurnedAwayAreLeftOut) {
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    const auto depthAtCortex = [] {
+        float depth = 0;
+        glReadPixels(50, 100, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+        return depth;
+    };
+    for (const bool fast : {false, true})
+        for (const bool mirrored : {false, true})
+            for (const bool clipped : {false, true}) {
+                preferences_.setFasterLowerQualityExpressorDrawing(fast);
+                renderer_->markDirty();
+                glLoadIdentity();
+                if (mirrored) glScalef(1, 1, -1); // the cell's centre moves from z 30 to -30
+                const double keepAll[4] = {0, 0, mirrored ? -1.0 : 1.0, 100};
+                glClipPlane(GL_CLIP_PLANE0, keepAll);
+                if (clipped) glEnable(GL_CLIP_PLANE0);
+                draw();
+                glDisable(GL_CLIP_PLANE0);
+                // glOrtho(.., -200, 200) puts eye z at depth (1 - z / 200) / 2.
+                const float centre = (1.0f - (mirrored ? -30.0f : 30.0f) / 200.0f) / 2.0f;
+                const std::string what = std::string(fast ? "fast" : "quality") +
+                                         (mirrored ? ", mirrored" : "") + (clipped ? ", clipped" : "");
+                EXPECT_LT(depthAtCortex(), centre - 0.001f) << what;
+                EXPECT_FALSE(glIsEnabled(GL_CULL_FACE)) << what << ": the GL state is left as it was";
+            }
+    glLoadIdentity();
+}
+
 TEST_F(ExpressionRenderTest, PickingNamesShownCellsByGridIndex) {
     model_.setGeneColourMode(kColourLevel, false);
     auto pickAt = [&](int x, int y) {
