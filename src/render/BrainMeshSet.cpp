@@ -3,6 +3,7 @@
 #include "atlas/Mesh.h"
 #include "atlas/Ontology.h"
 #include "render/GL.h"
+#include "render/MatrixMath.h"
 #include "render/MeshGl.h"
 
 #include <stdexcept>
@@ -55,19 +56,14 @@ void BrainMeshSet::load(std::size_t position) {
 }
 
 void BrainMeshSet::drawForPicking(const StructureSet& set, int nameBase) {
-    float projection[16], modelView[16], toClip[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-    for (int column = 0; column < 4; ++column)
-        for (int row = 0; row < 4; ++row) {
-            float sum = 0;
-            for (int k = 0; k < 4; ++k)
-                sum += projection[k * 4 + row] * modelView[column * 4 + k];
-            toClip[column * 4 + row] = sum;
-        }
+    Matrix4 projection, modelView;
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
+    const Matrix4 toClip = multiplyMatrices(projection, modelView);
     for (std::size_t p = 0; p < structures_.size(); ++p) {
         const Structure& s = *structures_[p];
-        if (!loaded_[p] || !s.selfSet.intersects(set) || boxOutsideClipVolume(toClip, bounds_[p])) continue;
+        if (!loaded_[p] || !s.selfSet.intersects(set) || boxOutsideClipVolume(toClip.data(), bounds_[p]))
+            continue;
         glLoadName(static_cast<GLuint>(nameBase + s.index));
         emitGl(meshes_[p]);
     }
