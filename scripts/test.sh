@@ -10,9 +10,10 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
-# The transfer threads hand their reports to the UI thread and are cancelled from it: only the network
-# tests are built for this run.
-echo "== tsan (network)"
+# The transfer threads hand their reports to the UI thread and are cancelled from it, and compressed
+# volumes decode on several threads: only the network and volume tests are built for this run.
+echo "== tsan (network, volumes)"
 cmake --preset tsan
-cmake --build --preset tsan --target net_tests
+cmake --build --preset tsan --target net_tests io_tests
 ctest --preset tsan -L '^net$'
+ctest --preset tsan -R '^Image3d\.'
