@@ -36,6 +36,20 @@ httplib::Result send(httplib::Client& client, const Request& request) {
                : client.Post("/services/GeneSearchService", request.body, "text/xml; charset=utf-8");
 }
 
+// AddressSanitizer holds freed memory back (256 MiB by default) before reusing it, so under it the
+// process grows by that much more however well the server bounds its own memory.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kSanitizerQuarantineKiB = 256 * 1024;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr long kSanitizerQuarantineKiB = 256 * 1024;
+#else
+constexpr long kSanitizerQuarantineKiB = 0;
+#endif
+#else
+constexpr long kSanitizerQuarantineKiB = 0;
+#endif
+
 long residentKiB() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
@@ -134,7 +148,7 @@ TEST_F(LoadTest, ThirtyTwoClientsTwentyThousandMixedRequestsAllAnsweredCorrectly
               << residentBefore / 1024 << " MiB before, peak " << std::max(residentPeak, residentAfter) / 1024
               << " MiB, after " << residentAfter / 1024 << " MiB\n";
     // Every answer was cached by the lone client's pass: the load itself must not grow the process much.
-    EXPECT_LT(std::max(residentPeak, residentAfter) - residentBefore, 256 * 1024);
+    EXPECT_LT(std::max(residentPeak, residentAfter) - residentBefore, 256 * 1024 + kSanitizerQuarantineKiB);
 }
 
 } // namespace
