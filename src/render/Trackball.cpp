@@ -130,6 +130,7 @@ bool Trackball::mouseDown(int, int x, int y, int, std::uint32_t time) {
     lastY_ = y;
     lastTime_ = time;
     dragging_ = true;
+    turned_ = false;
     return true;
 }
 
@@ -138,6 +139,7 @@ bool Trackball::mouseMove(int x, int y, int, std::uint32_t time) {
     const float w = static_cast<float>(viewportWidth_), h = static_cast<float>(viewportHeight_);
     spin_ = trackball::rotationBetween((2.0f * lastX_ - w) / w, (h - 2.0f * lastY_) / h, (2.0f * x - w) / w,
                                        (h - 2.0f * y) / h);
+    turned_ = spin_ != Quaternion{0, 0, 0, 1};
     lastX_ = x;
     lastY_ = y;
     lastTime_ = time;
@@ -147,7 +149,9 @@ bool Trackball::mouseMove(int x, int y, int, std::uint32_t time) {
 
 bool Trackball::mouseUp(int, int, int, int, std::uint32_t time) {
     dragging_ = false;
-    if (owner_) owner_->spin(static_cast<std::uint32_t>(time - lastTime_) < kSpinReleaseMs);
+    // Only a drag that was still turning spins on: a quick click or a touchpad tap, whose release comes
+    // within a few milliseconds of its press, would otherwise restart the last spin.
+    if (owner_) owner_->spin(turned_ && static_cast<std::uint32_t>(time - lastTime_) < kSpinReleaseMs);
     return true;
 }
 

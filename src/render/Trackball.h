@@ -59,7 +59,7 @@ class Trackball : public MouseListener {
     // Stops dragging without a spin.
     void mouseCaptureLost() override { dragging_ = false; }
 
-    // Releasing sooner than this after the last motion keeps the view spinning.
+    // Releasing sooner than this after a motion that turned the ball keeps the view spinning.
     static constexpr std::uint32_t kSpinReleaseMs = 25;
 
   private:
@@ -70,6 +70,7 @@ class Trackball : public MouseListener {
     Matrix4 matrix_{};
     int lastX_ = 0, lastY_ = 0;
     bool dragging_ = false;
+    bool turned_ = false; // the drag's last motion turned the ball
     unsigned viewportWidth_ = 1, viewportHeight_ = 1;
     std::uint32_t lastTime_ = 0;
 };

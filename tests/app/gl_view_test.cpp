@@ -178,6 +178,25 @@ TEST_F(GLViewTest, DraggingAShownSectionMovesIt) {
     EXPECT_EQ(model.highlightedStructure(), nullptr); // a drag, not a click
 }
 
+TEST_F(GLViewTest, AFlickSpinsTheSceneAndAQuickClickStopsIt) {
+    paintAndWait();
+    // QTest stamps each event a millisecond after the one before: the release follows the last motion at
+    // once, as after a flick, and a click's release its press, as a touchpad tap does.
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, centre());
+    QTest::mouseMove(view.get(), centre() + QPoint(10, 0));
+    QTest::mouseMove(view.get(), centre() + QPoint(20, 0));
+    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, centre() + QPoint(20, 0));
+    ASSERT_TRUE(scene->isSpinning());
+    const std::array<float, 4> flicked = model.rotation();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.rotation() != flicked; }, 5000));
+
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, centre());
+    EXPECT_FALSE(scene->isSpinning());
+    const std::array<float, 4> clicked = model.rotation();
+    QTest::qWait(5 * BrainSceneRenderer::kAnimationIntervalMs);
+    EXPECT_EQ(model.rotation(), clicked);
+}
+
 TEST_F(GLViewTest, RemovingAGeneDeletesItsBuffersAndTexturesInTheViewsContext) {
     model.setShownStructures(StructureSet{}, true);
     model.addGene(middleGene(atlas));

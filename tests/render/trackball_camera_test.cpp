@@ -116,6 +116,22 @@ TEST(Trackball, QuickReleaseKeepsSpinningSlowReleaseStops) {
         ASSERT_EQ(owner.spins.size(), 1u);
         EXPECT_EQ(owner.spins[0], c.spins) << c.lastMotion << " -> " << c.release;
     }
+
+    // A quick release after no turning leaves the view still: a click or tap with no motion, and a drag
+    // whose last motion stayed where the pointer was.
+    for (const bool withMotion : {false, true}) {
+        RecordingOwner owner;
+        Trackball ball;
+        ball.setOwner(&owner);
+        ball.setViewportSize(200, 100);
+        ball.mouseDown(0, 100, 50, 0, 1000);
+        if (withMotion) {
+            ball.mouseMove(110, 50, 0, 1005);
+            ball.mouseMove(110, 50, 0, 1010);
+        }
+        ball.mouseUp(0, 110, 50, 0, 1012);
+        EXPECT_EQ(owner.spins, std::vector<bool>{false}) << "with motion: " << withMotion;
+    }
 }
 
 TEST(Trackball, DragRotatesAndStoresTheOrientationInTheModel) {
