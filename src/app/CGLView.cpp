@@ -104,6 +104,10 @@ CGLView::CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent)
     setObjectName("DataView");
     setWindowTitle("Data View");
     setFocusPolicy(Qt::StrongFocus);
+    // The framebuffer keeps the last frame between paints (see paintGL). Without this the widget clears it
+    // before every paint, and a paint the toolkit makes on its own, after a menu or a dialog over the view
+    // closes, left the view black until the scene changed.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
     const int maximum = probeMaxSamples();
     const int samples = effectiveSamples(preferences_.multisample(), maximum);
     preferences_.setMaxMultisample(maximum);

@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QOpenGLContext>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <dlfcn.h>
@@ -176,6 +177,41 @@ TEST_F(GLViewTest, DraggingAShownSectionMovesIt) {
     QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, from + QPoint(80, 0));
     EXPECT_GT(std::abs(model.sectionPosition(0) - before), 2.0f);
     EXPECT_EQ(model.highlightedStructure(), nullptr); // a drag, not a click
+}
+
+TEST_F(GLViewTest, AWindowClosedOverTheViewLeavesTheSceneOnTheScreen) {
+    paintAndWait();
+    // What the screen shows of the view, read back from the X server.
+    const auto onScreen = [&] {
+        const QPoint origin = view->mapToGlobal(QPoint(0, 0));
+        return view->screen()->grabWindow(0, origin.x(), origin.y(), view->width(), view->height()).toImage();
+    };
+    const auto litPixels = [](const QImage& image) {
+        int lit = 0;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4)
+                lit += (image.pixel(x, y) & 0xFFFFFF) != 0;
+        return lit;
+    };
+    const QImage before = onScreen();
+    ASSERT_GT(litPixels(before), 100);
+
+    // A dialog over the view takes the focus and goes again: the toolkit paints the view once more on
+    // its own, though nothing in the scene changed.
+    QWidget dialog;
+    dialog.setGeometry(QRect(view->mapToGlobal(QPoint(0, 0)) + QPoint(100, 100), QSize(300, 200)));
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QSignalSpy swapped(view.get(), &QOpenGLWidget::frameSwapped);
+    dialog.hide();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(swapped.count() > 0 || swapped.wait(10000));
+    QCoreApplication::processEvents();
+    const QImage after = onScreen();
+    EXPECT_EQ(litPixels(after), litPixels(before)); // all but 0 when the view went black
+    EXPECT_TRUE(after == before) << "the view shows another picture";
 }
 
 TEST_F(GLViewTest, AFlickSpinsTheSceneAndAQuickClickStopsIt) {
