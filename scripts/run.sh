@@ -7,10 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target volumira volumira-tool volumira-server
+cmake --build --preset default --target volumira volumira-tool volumira-server volumira-tutorial
 tool=build/tools/volumira-tool
 mkdir -p out
 [ -f out/Data/ontology.csv ] && [ -f out/Data/Catalogue.db ] || $tool make-sample-data out/Data
+# The help documents lie beside the Data folder, as in an installation, for the viewer's Help menu.
+cp -r build/share/Documentation out/
 $tool atlas check out/Data --atlas-dir out/Atlas
 $tool atlas plate 60 30 40 --data out/Data --atlas-dir out/Atlas
 $tool atlas slice out/Data --axis x --position 57 --out out/coronal.png

@@ -22,6 +22,7 @@
 #include "document/SelectionCommands.h"
 #include "expression/BrainExpressionModel.h"
 #include "net/NetworkQueue.h"
+#include "platform/DataLocations.h"
 #include "preferences/SettingsStore.h"
 #include "preferences/UserPreferences.h"
 #include "scene/BrainSceneRenderer.h"
@@ -46,6 +47,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <filesystem>
 #include <stdexcept>
 
 namespace volumira {
@@ -80,11 +82,24 @@ QStringList droppedFiles(const QMimeData* data) {
 constexpr const char* kBarsValue = "Bars";
 constexpr const char* kStatusBarValue = "StatusBarVisible";
 
+// The folder that holds the Data folder in use, where the help documents lie beside it; empty when the
+// Data folder cannot be told.
+std::string dataParentDirectory() {
+    try {
+        std::error_code error;
+        const std::filesystem::path data = std::filesystem::absolute(dataDirectory(), error).parent_path();
+        return error ? std::string() : data.parent_path().string() + "/";
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPreferences& preferences, Prompt& prompt)
     : document_(document), atlas_(atlas), preferences_(preferences), prompt_(prompt), opener_(openWithDesktop),
-      help_({QDir::currentPath().toStdString() + "/", QCoreApplication::applicationDirPath().toStdString() + "/"},
+      help_({QDir::currentPath().toStdString() + "/", QCoreApplication::applicationDirPath().toStdString() + "/",
+             dataParentDirectory()},
             [this](const std::string& target) { return opener_ && opener_(target); }, preferences.serverUrl() + "/") {
     setObjectName("MainFrame");
     setWindowTitle(text(document_.title()) + " - Volumira");

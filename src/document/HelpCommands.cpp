@@ -22,8 +22,10 @@ HelpCommands::HelpCommands(HelpLocations locations, std::function<bool(const std
     : locations_(std::move(locations)), opener_(std::move(opener)), site_(std::move(siteAddress)) {}
 
 std::optional<std::string> HelpCommands::findDocument(const std::string& relative) const {
-    for (const std::string& base : {locations_.currentDirectory, locations_.programDirectory,
-                                    locations_.programDirectory + "../share/volumira/"}) {
+    const std::string installed =
+        locations_.programDirectory.empty() ? "" : locations_.programDirectory + "../share/volumira/";
+    for (const std::string& base : {locations_.currentDirectory, locations_.programDirectory, installed,
+                                    locations_.dataParentDirectory}) {
         if (base.empty()) continue;
         const std::string path = base + relative;
         if (fileExists(path)) return path;

@@ -7,10 +7,13 @@
 namespace volumira {
 
 // Where the help documents may lie: the current directory, then the program's, then the share directory
-// an installation puts beside the program's ("<program dir>/../share/volumira/"). Both end in "/".
+// an installation puts beside the program's ("<program dir>/../share/volumira/"), then the folder that
+// holds the Data folder in use, as the installation's share directory does (an uninstalled build run on
+// its own Data). Each ends in "/" or is empty.
 struct HelpLocations {
     std::string currentDirectory;
     std::string programDirectory;
+    std::string dataParentDirectory;
 };
 
 // The Help menu's documents and web site. The opener hands a path or address to the desktop and says

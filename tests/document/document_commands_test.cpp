@@ -161,10 +161,13 @@ TEST(HelpCommandsTest, DocumentsAreFoundHereThenBesideTheProgramThenInItsShareDi
     std::filesystem::create_directories(dir.path() + "/prefix/share/volumira/Documentation");
     std::vector<std::string> opened;
     bool works = true;
-    HelpCommands help({here, bin}, [&](const std::string& target) {
-        opened.push_back(target);
-        return works;
-    }, "http://127.0.0.1:8338/");
+    HelpCommands help(
+        {here, bin, ""},
+        [&](const std::string& target) {
+            opened.push_back(target);
+            return works;
+        },
+        "http://127.0.0.1:8338/");
 
     EXPECT_NE(help.openTutorial(), "");
     EXPECT_TRUE(opened.empty()) << "nothing to open";
@@ -177,6 +180,23 @@ TEST(HelpCommandsTest, DocumentsAreFoundHereThenBesideTheProgramThenInItsShareDi
     EXPECT_EQ(opened, (std::vector<std::string>{bin + "../share/volumira/Documentation/Tutorial.pdf",
                                                 bin + "Documentation/Tutorial.pdf",
                                                 here + "Documentation/Tutorial.pdf"}));
+
+    // Last, beside the Data folder in use: an uninstalled build run on the Data it generated.
+    const std::string dataParent = dir.path() + "/out/";
+    HelpCommands uninstalled(
+        {here, dir.path() + "/build/src/app/", dataParent},
+        [&](const std::string& target) {
+            opened.push_back(target);
+            return true;
+        },
+        "http://127.0.0.1:8338/");
+    EXPECT_NE(uninstalled.openReleaseNotes(), "");
+    std::filesystem::create_directories(dataParent + "Documentation");
+    test::writeBytes(dataParent + "Documentation/Readme.txt", "Release notes");
+    opened.clear();
+    EXPECT_EQ(uninstalled.openReleaseNotes(), "");
+    EXPECT_EQ(opened, std::vector<std::string>{dataParent + "Documentation/Readme.txt"});
+
     // A desktop that cannot open it is a failure too.
     works = false;
     EXPECT_NE(help.openTutorial(), "");
