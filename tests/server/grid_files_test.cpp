@@ -101,14 +101,24 @@ TEST_F(GridFileTest, LevelsAgreeOnTheCellsAndTheDownloadCarriesItsSectionImages)
     ASSERT_FALSE(full->sectionImages().empty());
     EXPECT_EQ(full->plane(), 0);
     EXPECT_EQ(full->probeOrientation(), 1);
+    // Its expressor counts lie in the 1..35 a grid cell holds and grow with the level: the cells of the
+    // upper half of the levels count more on average than those of the lower half.
+    double sums[2] = {}, cells[2] = {};
     for (const ExpressionCell& cell : full->cells()) {
         const SectionImage* image = full->sectionImage(cell.section);
         ASSERT_NE(image, nullptr) << cell.gridId;
         EXPECT_LT(cell.sectionX, image->width);
         EXPECT_LT(cell.sectionY, image->height);
         EXPECT_GT(cell.level, 4.0f);
-        EXPECT_EQ(static_cast<float>(cell.expressors), cell.level);
+        EXPECT_GE(cell.expressors, 1);
+        EXPECT_LE(cell.expressors, 35);
+        const int half = cell.level >= 128.0f;
+        sums[half] += cell.expressors;
+        cells[half] += 1;
     }
+    ASSERT_GT(cells[0], 0);
+    ASSERT_GT(cells[1], 0);
+    EXPECT_GT(sums[1] / cells[1], 1.5 * sums[0] / cells[0]);
     for (const auto& [section, image] : full->sectionImages()) {
         EXPECT_NE(image.primaryPath.find("/primary/"), std::string::npos);
         EXPECT_NE(image.expressionPath.find("/express/"), std::string::npos);

@@ -145,7 +145,7 @@ TEST_F(PyramidTest, SectionImagesOfADownloadedGeneHaveTheirPyramids) {
     // first section, in front of the brain, shows nothing.
     const ExpressionCell* strongest = &gene.cells().front();
     for (const ExpressionCell& cell : gene.cells())
-        if (cell.expressors > strongest->expressors) strongest = &cell;
+        if (cell.level > strongest->level) strongest = &cell;
     const SectionImage* through = gene.sectionImage(strongest->section);
     ASSERT_NE(through, nullptr);
     const int levels = levelCount(static_cast<int>(through->width), static_cast<int>(through->height));
