@@ -47,7 +47,9 @@ ExpressionThumbnailRenderer::ExpressionThumbnailRenderer(BrainThumbnailRenderer&
     GLDisplay& display = page_.display();
     descriptionBox_ = display.createTextBox(160, 3, false, GLDisplay::kAlignLeft);
     messageBox_ = display.createTextBox(100, 1, false, GLDisplay::kAlignLeft);
-    sizeBox_ = display.createTextBox(50, 1, false, GLDisplay::kAlignLeft);
+    // Wide enough for "99999 KB" in the desktop's default font; at 50 pixels a size of four digits
+    // wrapped its unit onto a second line the box does not show.
+    sizeBox_ = display.createTextBox(kSizeBoxWidth, 1, false, GLDisplay::kAlignLeft);
     download_ = std::make_unique<GLTextureButton>(display, "Download");
     loadIcon(allExperiments_, ThumbnailIcon::kAllExperiments);
     loadIcon(similarGenes_, ThumbnailIcon::kSimilarGenes);

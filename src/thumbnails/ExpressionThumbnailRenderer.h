@@ -62,6 +62,8 @@ class ExpressionThumbnailRenderer : public NetEventListener {
     const std::string& message() const { return message_; }
     const std::string& description() const { return description_; }
     const std::string& sizeText() const { return sizeText_; }
+    const GLTextBox& sizeBox() const { return *sizeBox_; }
+    static constexpr int kSizeBoxWidth = 64;
     // Why the thumbnail is not shown; empty when it is or is coming.
     const std::string& error() const { return error_; }
     // Whether each follow-up button takes presses now.

@@ -580,6 +580,21 @@ TEST_F(ThumbnailPageTest, AnimationRunsOnlyWhileShownAndSpaceStopsIt) {
     EXPECT_EQ(view->timerInterval(), BrainThumbnailRenderer::kTimerMs);
 }
 
+TEST_F(ThumbnailPageTest, FileSizesUpToFiveDigitsOfKilobytesFitTheirBoxOnOneLine) {
+    const std::int32_t sizes[] = {0, 1024 * 807, 1024 * 1506, 1024 * 99999};
+    for (int i = 0; i < 4; ++i) {
+        auto entry = std::make_unique<GeneExpression>("gene " + std::to_string(i), "G" + std::to_string(i));
+        entry->setFileSize(sizes[i]);
+        list.addResult(std::move(entry), i);
+    }
+    list.setTotal(4);
+    EXPECT_EQ(page->slot(2).sizeText(), "1506 KB");
+    for (int i = 0; i < 4; ++i) {
+        const auto& box = static_cast<const QtGLTextBox&>(page->slot(i).sizeBox());
+        EXPECT_LE(box.textHeight(), box.lineHeight()) << page->slot(i).sizeText() << " wraps";
+    }
+}
+
 TEST_F(ThumbnailPageTest, AClearedSearchEmptiesTheSlotsAndDisablesTheButtons) {
     fillBare(25);
     EXPECT_TRUE(page->slot(0).inUse());
