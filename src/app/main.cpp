@@ -7,6 +7,7 @@
 #include "app/OpenRequests.h"
 #include "app/QSettingsStore.h"
 #include "app/QtPrompt.h"
+#include "app/TerminationSignals.h"
 #include "platform/MemoryPolicy.h"
 #include "preferences/UserPreferences.h"
 
@@ -86,6 +87,9 @@ int main(int argc, char** argv) {
         return volumira.handleOpenRequest(request);
     });
     server.listen();
+    // A logout, Ctrl+C or kill closes the windows as the user would, so that bookmarks and the window's
+    // place are saved.
+    TerminationSignals termination([] { QApplication::closeAllWindows(); });
     if (!volumira.start(files)) return 1;
     return application.exec();
 }

@@ -7,6 +7,7 @@
 #include "app/OpenRequests.h"
 #include "app/ProgressDialog.h"
 #include "app/Prompt.h"
+#include "app/TerminationSignals.h"
 #include "atlas/ReferenceAtlas.h"
 #include "document/CVolumiraDoc.h"
 #include "expression/GeneExpression.h"
@@ -27,6 +28,7 @@
 #include <QTimer>
 #include <QtEndian>
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
@@ -253,6 +255,35 @@ TEST_F(StartupTest, QuitCleansUpWithoutAnErrorAndEndsOnceTheWorkerHasStopped) {
     ASSERT_TRUE(second.start({}));
     EXPECT_EQ(unpacked.steps, std::vector<std::string>{"load"});
     EXPECT_TRUE(second.frame()->isVisible());
+}
+
+TEST_F(StartupTest, ATerminationSignalClosesTheWindowAsTheUserWouldAndTheOldHandlerComesBack) {
+    auto app = makeApp();
+    ASSERT_TRUE(app->start({}));
+    ASSERT_TRUE(app->frame()->isVisible());
+    struct sigaction before = {};
+    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &before), 0);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        int calls = 0;
+        {
+            TerminationSignals handlers([&] {
+                ++calls;
+                QApplication::closeAllWindows();
+            });
+            ASSERT_TRUE(handlers.installed());
+            app->frame()->show();
+            // The handler only wakes the event loop; the window closes there, with its usual saving.
+            ASSERT_EQ(::raise(signal), 0);
+            EXPECT_EQ(calls, 0);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, 10000)) << "signal " << signal;
+            EXPECT_FALSE(app->frame()->isVisible());
+        }
+        struct sigaction after = {};
+        ASSERT_EQ(::sigaction(SIGTERM, nullptr, &after), 0);
+        EXPECT_EQ(after.sa_handler, before.sa_handler);
+    }
+    // The closing window saved its place.
+    EXPECT_GT(store.readInteger(kSettingsSection, "Main Window Right", 0), 0);
 }
 
 TEST_F(StartupTest, AFailedUnpackTellsWhyAndEndsTheStart) {
