@@ -31,24 +31,34 @@ Qt::Alignment horizontalAlignment(int alignment) {
 QtGLTextBox::QtGLTextBox(int width, int lines, bool smallFont, int alignment)
     : width_(std::max(width, 1)), height_(0), alignment_(alignment), font_(boxFont(smallFont)) {
     lineHeight_ = QFontMetrics(font_).height();
-    height_ = std::max(lines, 1) * lineHeight_;
+    lines_ = std::max(lines, 1);
+    height_ = lines_ * lineHeight_;
     image_ = QImage(width_, height_, QImage::Format_ARGB32);
     image_.fill(Qt::black);
 }
 
 void QtGLTextBox::setText(const std::string& text) {
     text_ = text;
-    const QString wide = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString wide = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     image_.fill(Qt::black);
     const QRect box(0, 0, width_, height_);
-    const QRect measured =
-        QFontMetrics(font_).boundingRect(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, wide);
+    const QFontMetrics metrics(font_);
+    // Text of as many lines as the box shows has each line shortened with an ellipsis rather than wrapped:
+    // a wrapped line would push the last ones (a result's score, a cell's section) out of the box.
+    int wrap = Qt::TextWordWrap;
+    if (QStringList lines = wide.split(u'\n'); lines.size() >= lines_) {
+        for (QString& line : lines)
+            line = metrics.elidedText(line, Qt::ElideRight, width_);
+        wide = lines.join(u'\n');
+        wrap = 0;
+    }
+    const QRect measured = metrics.boundingRect(box, Qt::AlignLeft | Qt::AlignTop | wrap, wide);
     textWidth_ = std::min(measured.width(), width_);
     textHeight_ = measured.height();
     QPainter painter(&image_);
     painter.setFont(font_);
     painter.setPen(Qt::white);
-    painter.drawText(box, horizontalAlignment(alignment_) | Qt::AlignTop | Qt::TextWordWrap, wide);
+    painter.drawText(box, horizontalAlignment(alignment_) | Qt::AlignTop | wrap, wide);
     painter.end();
     // White on black: the coverage in a colour byte becomes alpha, the colours are premultiplied.
     for (int row = 0; row < height_; ++row) {

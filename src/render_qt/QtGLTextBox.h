@@ -11,8 +11,10 @@
 namespace volumira {
 
 // A text box rasterised by QPainter into an ARGB32 image (white text on black, so any colour byte is the
-// text's coverage) and drawn as one texture. Needs a QGuiApplication for its fonts. setText works
-// without a GL context; the texture is created and filled at the next draw, with the context current.
+// text's coverage) and drawn as one texture. Text wraps at words, except text of as many lines as the box
+// shows, whose lines are each shortened with an ellipsis so that none is pushed out. Needs a QGuiApplication
+// for its fonts. setText works without a GL context; the texture is created and filled at the next draw, with
+// the context current.
 class QtGLTextBox : public GLTextBox {
   public:
     // width in pixels; lines (at least 1) fix the box height; smallFont picks 8-point "Arial" instead of
@@ -36,6 +38,7 @@ class QtGLTextBox : public GLTextBox {
     void uploadIfStale();
 
     int width_, height_, alignment_;
+    int lines_ = 1;
     QFont font_;
     int lineHeight_ = 0;
     QImage image_;

@@ -85,6 +85,26 @@ TEST_F(QtTextBoxTest, LongTextWrapsAndEmptyTextLeavesNothing) {
     EXPECT_EQ(inkColumns(box.image()).first, -1);
 }
 
+TEST_F(QtTextBoxTest, TextOfAsManyLinesAsTheBoxShortensEachLineSoTheLastStaysInTheBox) {
+    // A result's symbol, a long name and its score: wrapping the name would push the score out.
+    QtGLTextBox box(160, 3, false, 0);
+    box.setText("Slc32a1\nsolute carrier family 32 (GABA vesicular transporter), member 1\n0.512");
+    EXPECT_EQ(box.textHeight(), 3 * box.lineHeight());
+    EXPECT_LE(box.textWidth(), 160);
+    // The third line has ink: the score is drawn.
+    QImage third = box.image().copy(0, 2 * box.lineHeight(), box.width(), box.lineHeight());
+    EXPECT_GE(inkColumns(third).first, 0);
+    // The long name is cut at the box's edge, not wrapped onto the third line: the score alone is
+    // narrower than a third of the box.
+    EXPECT_LT(inkColumns(third).last, 60);
+    QImage second = box.image().copy(0, box.lineHeight(), box.width(), box.lineHeight());
+    EXPECT_GT(inkColumns(second).last, 120);
+
+    // Fewer lines than the box shows still wrap at words.
+    box.setText("solute carrier family 32 (GABA vesicular transporter), member 1");
+    EXPECT_GT(box.textHeight(), box.lineHeight());
+}
+
 TEST_F(QtTextBoxTest, Utf8TextIsDrawnAsCharacters) {
     QtGLTextBox a(150, 1, true, 0), b(150, 1, true, 0);
     a.setText("\xC2\xB5m"); // "µm"
