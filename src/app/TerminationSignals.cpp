@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,7 +20,7 @@ std::atomic<int> received{0};
 struct sigaction previous[kSignals.size()];
 
 void onTerminationSignal(int signal) {
-    // A second signal while the first is still being handled: the program is not ending by itself.
+    // A later signal: the first did not end the program (or it is taking too long), so end it now.
     if (received.fetch_add(1) > 0) {
         ::signal(signal, SIG_DFL);
         ::raise(signal);

@@ -47,8 +47,8 @@ ExpressionThumbnailRenderer::ExpressionThumbnailRenderer(BrainThumbnailRenderer&
     GLDisplay& display = page_.display();
     descriptionBox_ = display.createTextBox(160, 3, false, GLDisplay::kAlignLeft);
     messageBox_ = display.createTextBox(100, 1, false, GLDisplay::kAlignLeft);
-    // Wide enough for "99999 KB" in the desktop's default font; at 50 pixels a size of four digits
-    // wrapped its unit onto a second line the box does not show.
+    // Wide enough for "99999 KB" in the desktop's default font; at 50 pixels a size of four digits lost
+    // its unit.
     sizeBox_ = display.createTextBox(kSizeBoxWidth, 1, false, GLDisplay::kAlignLeft);
     download_ = std::make_unique<GLTextureButton>(display, "Download");
     loadIcon(allExperiments_, ThumbnailIcon::kAllExperiments);

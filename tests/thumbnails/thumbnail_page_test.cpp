@@ -23,12 +23,12 @@
 #include "thumbnails/BrainThumbnailRenderer.h"
 #include "volumira-server/DataServer.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 
@@ -592,6 +592,10 @@ TEST_F(ThumbnailPageTest, FileSizesUpToFiveDigitsOfKilobytesFitTheirBoxOnOneLine
     for (int i = 0; i < 4; ++i) {
         const auto& box = static_cast<const QtGLTextBox&>(page->slot(i).sizeBox());
         EXPECT_LE(box.textHeight(), box.lineHeight()) << page->slot(i).sizeText() << " wraps";
+        // Whole, not shortened at the box's edge.
+        const QString text = QString::fromStdString(page->slot(i).sizeText());
+        EXPECT_GE(box.width(), QFontMetrics(QGuiApplication::font()).horizontalAdvance(text))
+            << text.toStdString();
     }
 }
 
