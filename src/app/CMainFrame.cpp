@@ -15,6 +15,7 @@
 #include "document/CVolumiraDoc.h"
 #include "document/CommandTable.h"
 #include "document/GeneListText.h"
+#include "document/RecentFileList.h"
 #include "document/ResultTabs.h"
 #include "document/SearchCommands.h"
 #include "expression/GeneExpression.h"
@@ -47,6 +48,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -122,7 +124,6 @@ CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPrefer
     buildStatusBar();
     connect(qApp, &QApplication::focusChanged, this, [this] { scheduleCommandUpdate(); });
     setAcceptDrops(true);
-    resize(1280, 800);
     restorePlacement();
     restoreBars();
     updateCommands();
@@ -195,8 +196,10 @@ void CMainFrame::buildMenus() {
                 break;
             case MenuEntryKind::SubmenuEnd: target = menu; break;
             case MenuEntryKind::RecentFiles:
-                recentMenu_ = menu->addMenu(entry.title);
-                recentMenu_->setObjectName("RecentFileMenu");
+                // The entries go into the menu itself, in the placeholder's place.
+                recentMenu_ = target;
+                recentPlaceholder_ = entry.title;
+                recentActions_ = {target->addAction(recentPlaceholder_)};
                 break;
             }
         }
@@ -242,15 +245,31 @@ void CMainFrame::buildStatusBar() {
 }
 
 void CMainFrame::rebuildRecentFiles() {
-    recentMenu_->clear();
+    if (!recentMenu_) return;
+    const QList<QAction*> entries = recentMenu_->actions();
+    const qsizetype last = entries.indexOf(recentActions_.back());
+    QAction* const before = last >= 0 && last + 1 < entries.size() ? entries[last + 1] : nullptr;
+    // Deleted later: the entry being triggered may be among them.
+    for (QAction* old : recentActions_) {
+        recentMenu_->removeAction(old);
+        old->deleteLater();
+    }
+    recentActions_.clear();
     const auto& paths = document_.files().recentFiles().paths();
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        QAction* entry = recentMenu_->addAction(QString("&%1 %2").arg((i + 1) % 10).arg(text(paths[i])));
+        auto* entry = new QAction(text(RecentFileList::menuLabel(i, paths[i])), recentMenu_);
         entry->setStatusTip("Open this document");
         const std::string path = paths[i];
         connect(entry, &QAction::triggered, this, [this, path] { openGeneFile(path); });
+        recentActions_ << entry;
     }
-    recentMenu_->setEnabled(!paths.empty());
+    if (recentActions_.isEmpty()) {
+        auto* placeholder = new QAction(recentPlaceholder_, recentMenu_);
+        placeholder->setEnabled(false);
+        placeholder->setStatusTip("Open this document");
+        recentActions_ << placeholder;
+    }
+    recentMenu_->insertActions(before, recentActions_);
 }
 
 // ---- command state ----
@@ -365,7 +384,12 @@ void CMainFrame::openGene() {
 
 void CMainFrame::saveGenes() {
     const std::vector<int> rows = view_->geneList().selectedRows();
-    const std::string message = document_.files().save(rows, *chooser_);
+    const std::string message = document_.files().save(rows, *chooser_, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
     if (!message.empty()) prompt_.error(message);
 }
 
@@ -445,9 +469,19 @@ void CMainFrame::showAbout() {
 
 // ---- placement, bars, drops ----
 
+QSize CMainFrame::firstStartSize(const QSize& available) {
+    // A tenth of the free area is left for the title bar and borders, whose size is the window manager's.
+    const int width = std::min(kPreferredWidth, available.width() * 9 / 10);
+    const int height = std::min(kPreferredHeight, available.height() * 9 / 10);
+    return {std::max(width, kMinimumWidth), std::max(height, kMinimumHeight)};
+}
+
 void CMainFrame::restorePlacement() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
+    if (!screen) {
+        resize(kPreferredWidth, kPreferredHeight);
+        return;
+    }
     const QRect work = screen->availableGeometry();
     ScreenMetrics metrics;
     metrics.workAreaLeft = work.left();
@@ -456,7 +490,11 @@ void CMainFrame::restorePlacement() {
     metrics.screenHeight = screen->geometry().height();
     metrics.iconWidth = metrics.iconHeight = 32;
     const std::optional<WindowPlacement> placement = preferences_.loadWindowPlacement(metrics);
-    if (!placement) return;
+    if (!placement) {
+        // No position: the window system chooses one.
+        resize(firstStartSize(work.size()));
+        return;
+    }
     setGeometry(placement->x, placement->y, placement->width, placement->height);
     initialShowState_ = placement->showState;
 }

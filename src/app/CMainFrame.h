@@ -39,6 +39,13 @@ class UserPreferences;
 class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgressSink {
   public:
     static constexpr int kMinimumWidth = 1000, kMinimumHeight = 640;
+    // The size the window asks for when no placement is stored, where the screen has room for it.
+    static constexpr int kPreferredWidth = 1280, kPreferredHeight = 800;
+
+    // The size of a window without a stored placement on a screen with this free area: the preferred
+    // size, made smaller where it would not fit with room to spare for the window's frame, but never
+    // below the minimum.
+    static QSize firstStartSize(const QSize& available);
 
     // Everything given must outlive the frame. The frame installs its UI dispatcher for the network and
     // shuts the network queue down when it goes.
@@ -51,7 +58,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     QToolBar& toolBar() { return *toolBar_; }
     QProgressBar& progressBar() { return *progress_; }
     QLabel& statusText() { return *statusText_; }
-    QMenu& recentFilesMenu() { return *recentMenu_; }
+    // The recent-file entries where they stand in the File menu, newest first; the disabled placeholder
+    // alone while the list is empty.
+    const QList<QAction*>& recentFileActions() const { return recentActions_; }
     SectionLoader& sectionLoader() { return *loader_; }
     // Replaces the platform's file dialogs (tests).
     void setFileChooser(FileChooser* chooser) { chooser_ = chooser; }
@@ -156,6 +165,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public LoadProgress
     QLabel* statusText_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    QString recentPlaceholder_;
+    QList<QAction*> recentActions_;
     AnatomicSearchDialog* anatomic_ = nullptr;
     DesktopOpener opener_;
     HelpCommands help_;

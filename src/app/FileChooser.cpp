@@ -3,7 +3,6 @@
 #include "expression/GeneExpression.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 
 namespace volumira {
 
@@ -23,13 +22,20 @@ std::optional<std::string> QtFileChooser::chooseGeneListPath() {
 }
 
 std::optional<std::string> QtFileChooser::chooseSavePath(const GeneExpression& gene) {
-    QString filter = "Gene Expression Files (*.xpr)";
-    QString path = QFileDialog::getSaveFileName(parent_, "Save As", QString::fromStdString(gene.suggestedFileName()),
-                                                "Gene Expression Files (*.xpr);;All Files (*.*)", &filter);
-    if (path.isEmpty()) return std::nullopt;
-    // The default extension, as the dialog of the described platform adds it.
-    if (QFileInfo(path).suffix().isEmpty()) path += ".xpr";
-    return path.toStdString();
+    QFileDialog dialog(parent_, "Save As", QString(), "Gene Expression Files (*.xpr);;All Files (*.*)");
+    dialog.setObjectName("SaveGeneDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The dialog adds the extension before it asks about replacing an existing file, so the question names
+    // the file that will be written. Desktop dialogs add it only after they have asked about the name as
+    // typed, so the toolkit's own dialog is used.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDefaultSuffix("xpr");
+    dialog.selectFile(QString::fromStdString(gene.suggestedFileName()));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
+    return files.first().toStdString();
 }
 
 } // namespace volumira

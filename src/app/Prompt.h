@@ -10,9 +10,10 @@ class Prompt {
     virtual ~Prompt() = default;
     // A warning with Yes and No, No being the default; true for Yes.
     virtual bool askWarning(const std::string& text) = 0;
-    // A question with Yes and No; true for Yes.
+    // A question with Yes and No, No being the default; true for Yes.
     virtual bool askQuestion(const std::string& text) = 0;
     virtual void inform(const std::string& text) = 0;
+    // An error with an exclamation mark; an empty text gets a general one.
     virtual void error(const std::string& text) = 0;
 };
 

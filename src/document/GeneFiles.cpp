@@ -35,7 +35,18 @@ void GeneFiles::close(std::span<const int> rows) {
     remembered_.clear();
 }
 
-std::string GeneFiles::save(std::span<const int> rows, SaveLocationChooser& chooser) {
+std::string GeneFiles::save(std::span<const int> rows, SaveLocationChooser& chooser,
+                            const std::function<void(bool)>& busy) {
+    // Ends the busy state however the write ends.
+    struct BusyScope {
+        const std::function<void(bool)>& busy;
+        explicit BusyScope(const std::function<void(bool)>& b) : busy(b) {
+            if (busy) busy(true);
+        }
+        ~BusyScope() {
+            if (busy) busy(false);
+        }
+    };
     std::vector<int> sorted(rows.begin(), rows.end());
     std::sort(sorted.begin(), sorted.end());
     for (const int row : sorted) {
@@ -44,6 +55,7 @@ std::string GeneFiles::save(std::span<const int> rows, SaveLocationChooser& choo
         const std::optional<std::string> path = chooser.chooseSavePath(gene);
         if (!path) return {};
         try {
+            const BusyScope scope(busy);
             gene.saveExpression(*path);
         } catch (const std::exception& e) {
             return std::string("Could not save gene file.\n") + e.what();

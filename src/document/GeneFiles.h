@@ -2,6 +2,7 @@
 
 #include "document/RecentFileList.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,8 +35,10 @@ class GeneFiles {
     // remembered path.
     void close(std::span<const int> rows);
     // Offers a save for each row in ascending order; a cancel ends the command. Returns the message of
-    // the first failure, which also ends it; empty otherwise.
-    std::string save(std::span<const int> rows, SaveLocationChooser& chooser);
+    // the first failure, which also ends it; empty otherwise. busy(true) and busy(false) enclose each
+    // write (the window shows its wait cursor), never a dialog or the returned message.
+    std::string save(std::span<const int> rows, SaveLocationChooser& chooser,
+                     const std::function<void(bool)>& busy = nullptr);
 
     const std::string& rememberedPath() const { return remembered_; }
     RecentFileList& recentFiles() { return recent_; }

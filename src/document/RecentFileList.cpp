@@ -30,6 +30,19 @@ void RecentFileList::remove(const std::string& path) {
     if (std::erase(paths_, path)) save();
 }
 
+std::string RecentFileList::menuLabel(std::size_t index, const std::string& path) {
+    const std::size_t number = index + 1;
+    std::string label = number < 10    ? "&" + std::to_string(number)
+                        : number == 10 ? std::string("1&0")
+                                       : std::to_string(number);
+    label += ' ';
+    for (const char c : path) {
+        if (c == '&') label += '&';
+        label += c;
+    }
+    return label;
+}
+
 void RecentFileList::save() {
     for (int i = 0; i < kSize; ++i)
         store_.writeText(kSection, entryName(i), i < static_cast<int>(paths_.size()) ? paths_[i] : "");

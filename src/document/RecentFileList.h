@@ -21,6 +21,9 @@ class RecentFileList {
     // Takes a path off the list (a file that could not be opened), and saves.
     void remove(const std::string& path);
     const std::vector<std::string>& paths() const { return paths_; }
+    // The menu text of the entry at this index (0 for the newest): "&1 " to "&9 ", then "1&0 " before the
+    // path, whose ampersands are doubled so that they show rather than mark a key.
+    static std::string menuLabel(std::size_t index, const std::string& path);
 
   private:
     void save();

@@ -8,6 +8,7 @@
 #include "app/FileChooser.h"
 #include "app/GeneListWidget.h"
 #include "app/PreferencesDialog.h"
+#include "app/QtPrompt.h"
 #include "RecordingPrompt.h"
 #include "app/Prompt.h"
 #include "render/BlankPage.h"
@@ -39,7 +40,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QClipboard>
 #include <QHeaderView>
@@ -56,9 +60,13 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <httplib.h>
+#include <sstream>
 #include <thread>
 #include <gtest/gtest.h>
 
@@ -74,6 +82,57 @@ template <typename Condition> bool eventually(Condition condition, int milliseco
 }
 
 using test::RecordingPrompt;
+
+// Counts the tests that have ended, so that a script still waiting when its test failed stops instead of
+// acting on a later test's window with the ended one's variables.
+int endedTests = 0;
+
+// Runs f on the active modal window once it is a T (and, when given, has this object name), from within
+// the modal loop of the code under test. When none comes up it fails the test and closes whatever is
+// modal, so that the test ends instead of waiting for a human.
+template <typename T>
+void whenModal(std::function<void(T&)> f, const char* name = nullptr, int triesLeft = 500, int test = endedTests) {
+    QTimer::singleShot(20, [f, name, triesLeft, test] {
+        if (test != endedTests) return;
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* w = qobject_cast<T*>(modal);
+        if (w && w->isVisible() && (!name || w->objectName() == name))
+            f(*w);
+        else if (triesLeft > 0)
+            whenModal<T>(f, name, triesLeft - 1, test);
+        else {
+            ADD_FAILURE() << "no " << T::staticMetaObject.className() << " came up";
+            if (modal) modal->close();
+        }
+    });
+}
+
+// Enter, as the user presses it on a box; a box that stays up fails the test and is closed.
+void pressEnter(QMessageBox& box) {
+    QTest::keyClick(&box, Qt::Key_Return);
+    if (!box.isVisible()) return;
+    ADD_FAILURE() << "Enter did not answer the box";
+    box.reject();
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Notes the cursor the application shows while the gene is written.
+class CursorRecordingGene : public GeneExpression {
+  public:
+    CursorRecordingGene(std::string name, std::string symbol) : GeneExpression(std::move(name), std::move(symbol)) {}
+    void saveExpression(const std::string& path) const override {
+        const QCursor* cursor = QApplication::overrideCursor();
+        cursors.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+        GeneExpression::saveExpression(path);
+    }
+    mutable std::vector<Qt::CursorShape> cursors;
+};
 
 class ScriptedChooser : public FileChooser {
   public:
@@ -116,6 +175,7 @@ class SampleData {
 
 class MainWindowTest : public ::testing::Test {
   protected:
+    ~MainWindowTest() override { ++endedTests; }
     static void SetUpTestSuite() {
         CGLView::configureSurfaceFormat(formatPreferences());
         static int argc = 1;
@@ -495,10 +555,10 @@ TEST_F(MainWindowTest, OpenGeneAddsTheFileAndListsItAmongTheRecentOnes) {
     QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(document.detailModel().geneCount(), 1);
     EXPECT_EQ(frame->view().geneList().item(0)->text(), "Gad1");
-    ASSERT_EQ(frame->recentFilesMenu().actions().size(), 1);
-    EXPECT_TRUE(frame->recentFilesMenu().actions()[0]->text().endsWith("Gad1.xpr"));
+    ASSERT_EQ(frame->recentFileActions().size(), 1);
+    EXPECT_TRUE(frame->recentFileActions()[0]->text().endsWith("Gad1.xpr"));
     EXPECT_EQ(store.readText("Recent File List", "File1", ""), dir.file("Gad1.xpr"));
-    frame->recentFilesMenu().actions()[0]->trigger();
+    frame->recentFileActions()[0]->trigger();
     EXPECT_EQ(document.detailModel().geneCount(), 1) << "the same path again does nothing";
 
     chooser.openPath = dir.file("missing.xpr");
@@ -512,6 +572,180 @@ TEST_F(MainWindowTest, OpenGeneAddsTheFileAndListsItAmongTheRecentOnes) {
     frame->view().geneList().selectAll();
     frame->action(I::SaveGene).trigger();
     EXPECT_EQ(chooser.offered, std::vector<std::string>{"Gad1"});
+}
+
+TEST_F(MainWindowTest, RecentFilesStandInTheFileMenuNumberedOneToTen) {
+    auto frame = makeFrame();
+    auto* fileMenu = frame->findChild<QMenu*>("FileMenu");
+    ASSERT_NE(fileMenu, nullptr);
+    const auto entries = [&] {
+        QStringList texts;
+        for (QAction* a : fileMenu->actions()) {
+            EXPECT_EQ(a->menu(), nullptr) << "no submenu: " << a->text().toStdString();
+            texts << (a->isSeparator() ? "|" : a->text());
+        }
+        return texts;
+    };
+    const QStringList head{"&New Tab", "&Open Gene...", "&Save Gene...", "&Close Gene", "Close &Tab", "|",
+                           "&Anatomic Search...", "&Import Gene List...", "|"};
+    EXPECT_EQ(entries(), (head + QStringList{"Recent File", "|", "E&xit"}));
+    ASSERT_EQ(frame->recentFileActions().size(), 1);
+    EXPECT_FALSE(frame->recentFileActions()[0]->isEnabled()) << "the placeholder of an empty list";
+
+    // Ten files, in a folder whose name has an ampersand; the newest comes first.
+    test::TempDir dir;
+    const std::filesystem::path folder = std::filesystem::path(dir.path()) / "R&D";
+    std::filesystem::create_directories(folder);
+    QStringList expected = head;
+    for (int i = 0; i < 10; ++i) {
+        const std::string path = (folder / ("g" + std::to_string(i) + ".xpr")).string();
+        GeneExpression("gene " + std::to_string(i), "G" + std::to_string(i)).saveExpression(path);
+        ASSERT_TRUE(frame->openGeneFile(path));
+        const QString shown = QString::fromStdString(path).replace("&", "&&");
+        expected.insert(head.size(), (i == 0 ? QString("1&0 ") : QString("&%1 ").arg(10 - i)) + shown);
+    }
+    EXPECT_EQ(entries(), (expected + QStringList{"|", "E&xit"}));
+
+    // Chosen from the open menu, the tenth opens and moves to the top.
+    QTest::mouseClick(frame->menuBar(), Qt::LeftButton, {},
+                      frame->menuBar()->actionGeometry(fileMenu->menuAction()).center());
+    ASSERT_TRUE(eventually([&] { return fileMenu->isVisible(); }));
+    QAction* tenth = frame->recentFileActions().at(9);
+    QTest::mouseClick(fileMenu, Qt::LeftButton, {}, fileMenu->actionGeometry(tenth).center());
+    ASSERT_EQ(document.detailModel().geneCount(), 11);
+    EXPECT_EQ(document.detailModel().geneAt(10).symbol(), "G0");
+    EXPECT_TRUE(frame->recentFileActions()[0]->text().startsWith("&1 ") &&
+                frame->recentFileActions()[0]->text().endsWith("g0.xpr"));
+    EXPECT_TRUE(frame->recentFileActions()[9]->text().startsWith("1&0 ") &&
+                frame->recentFileActions()[9]->text().endsWith("g1.xpr"));
+    EXPECT_EQ(fileMenu->actions().size(), expected.size() + 2);
+}
+
+TEST_F(MainWindowTest, SaveGeneAsksAboutTheFileItWritesAndShowsTheWaitCursorWhileWriting) {
+    auto frame = makeFrame();
+    QtFileChooser dialogs(frame.get());
+    frame->setFileChooser(&dialogs);
+    test::TempDir dir;
+    const std::string existing = dir.file("Gad1.xpr");
+    std::ofstream(existing) << "old";
+    auto owned = std::make_unique<CursorRecordingGene>("glutamate decarboxylase 1", "Gad1");
+    const CursorRecordingGene& gene = *owned;
+    document.detailModel().addGene(std::move(owned));
+    frame->view().geneList().selectAll();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(frame->action(I::SaveGene).isEnabled());
+
+    // The name typed without its extension; the question names the file with it.
+    QStringList questions, offered;
+    const auto typeName = [&](QMessageBox::StandardButton answer, bool cancelAfterwards) {
+        whenModal<QFileDialog>(
+            [&, answer, cancelAfterwards](QFileDialog& dialog) {
+                EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no wait cursor over a dialog";
+                auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+                ASSERT_NE(name, nullptr);
+                offered << name->text();
+                whenModal<QMessageBox>([&, answer, cancelAfterwards](QMessageBox& box) {
+                    questions << box.text();
+                    if (cancelAfterwards)
+                        whenModal<QFileDialog>([](QFileDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+                                               "SaveGeneDialog");
+                    QTest::mouseClick(box.button(answer), Qt::LeftButton);
+                });
+                name->setText(QString::fromStdString(dir.file("Gad1")));
+                QTest::keyClick(name, Qt::Key_Return);
+            },
+            "SaveGeneDialog");
+    };
+
+    // No keeps the file and the dialog; cancelling it then ends the command.
+    typeName(QMessageBox::No, true);
+    frame->action(I::SaveGene).trigger();
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains("Gad1.xpr")) << questions[0].toStdString();
+    EXPECT_EQ(offered, QStringList{QString::fromStdString(gene.suggestedFileName())});
+    EXPECT_EQ(fileText(existing), "old");
+    EXPECT_TRUE(gene.cursors.empty());
+
+    // Yes replaces it, with the wait cursor up while it is written and gone afterwards.
+    typeName(QMessageBox::Yes, false);
+    frame->action(I::SaveGene).trigger();
+    ASSERT_EQ(questions.size(), 2);
+    EXPECT_TRUE(questions[1].contains("Gad1.xpr"));
+    EXPECT_EQ(gene.cursors, (std::vector<Qt::CursorShape>{Qt::WaitCursor}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_NE(fileText(existing), "old");
+    EXPECT_EQ(GeneExpression(existing).symbol(), "Gad1");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Gad1")));
+    EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(MainWindowTest, ErrorBoxesShowTheExclamationMarkAndQuestionsPreselectNo) {
+    const struct {
+        PromptBox kind;
+        const char* text;
+        QMessageBox::Icon icon;
+        const char* shown;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton preselected;
+    } cases[] = {
+        {PromptBox::Error, "Could not save gene file.\n<b>disk</b>", QMessageBox::Warning,
+         "Could not save gene file.\n<b>disk</b>", QMessageBox::Ok, QMessageBox::Ok},
+        {PromptBox::Error, "", QMessageBox::Warning, "An error occured while translating an application message.",
+         QMessageBox::Ok, QMessageBox::Ok},
+        {PromptBox::Question, "Import?", QMessageBox::Question, "Import?", QMessageBox::Yes | QMessageBox::No,
+         QMessageBox::No},
+        {PromptBox::Warning, "Slow?", QMessageBox::Warning, "Slow?", QMessageBox::Yes | QMessageBox::No,
+         QMessageBox::No},
+        {PromptBox::Information, "Note", QMessageBox::Information, "Note", QMessageBox::Ok, QMessageBox::Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::unique_ptr<QMessageBox> box = makePromptBox(c.kind, nullptr, c.text);
+        EXPECT_EQ(box->icon(), c.icon);
+        EXPECT_EQ(box->text(), c.shown);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_EQ(box->standardButtons(), c.buttons);
+        ASSERT_NE(box->button(c.preselected), nullptr);
+        EXPECT_EQ(box->defaultButton(), box->button(c.preselected));
+    }
+
+    // The prompt shows those boxes: Enter on a question answers No.
+    QtPrompt real;
+    QString shown;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    whenModal<QMessageBox>([&](QMessageBox& box) {
+        shown = box.text();
+        icon = box.icon();
+        pressEnter(box);
+    });
+    real.error("");
+    EXPECT_EQ(shown, "An error occured while translating an application message.");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    whenModal<QMessageBox>([](QMessageBox& box) { pressEnter(box); });
+    EXPECT_FALSE(real.askQuestion("Replace the list?"));
+    whenModal<QMessageBox>([](QMessageBox& box) { QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton); });
+    EXPECT_TRUE(real.askQuestion("Replace the list?"));
+}
+
+TEST_F(MainWindowTest, WithoutAStoredPlacementTheWindowFitsTheScreenWhereTheSystemPutsIt) {
+    const struct {
+        QSize available, expected;
+    } cases[] = {
+        {{1920, 1040}, {1280, 800}}, // room for the preferred size
+        {{1366, 728}, {1229, 655}},  // a small laptop: nine tenths of it
+        {{1280, 1024}, {1152, 800}},
+        {{1024, 600}, {1000, 640}}, // smaller than the smallest window: the smallest window
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CMainFrame::firstStartSize(c.available), c.expected) << c.available.width() << "x" << c.available.height();
+
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    CMainFrame frame(document, ReferenceAtlas::instance(), preferences, prompt);
+    EXPECT_EQ(frame.size(), CMainFrame::firstStartSize(work.size()));
+    EXPECT_FALSE(frame.testAttribute(Qt::WA_Moved)) << "the position is the window system's";
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_TRUE(work.contains(frame.frameGeometry())) << "on a " << work.width() << "x" << work.height() << " screen";
 }
 
 TEST_F(MainWindowTest, SlidersSetTheModelWithoutEchoingItsEvents) {

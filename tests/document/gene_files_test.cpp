@@ -25,12 +25,13 @@ class ScriptedChooser : public SaveLocationChooser {
   public:
     std::optional<std::string> chooseSavePath(const GeneExpression& gene) override {
         offered.push_back(gene.symbol());
+        events.push_back("dialog");
         if (answers.empty() || answers.front().empty()) return std::nullopt;
         std::string path = answers.front();
         answers.erase(answers.begin());
         return path;
     }
-    std::vector<std::string> answers, offered;
+    std::vector<std::string> answers, offered, events;
 };
 
 class GeneFilesTest : public ::testing::Test {
@@ -97,6 +98,35 @@ TEST_F(GeneFilesTest, AFailedSaveEndsTheCommandWithItsMessage) {
     EXPECT_EQ(message.rfind("Could not save gene file.\n", 0), 0u) << message;
     EXPECT_GT(message.size(), std::string("Could not save gene file.\n").size());
     EXPECT_EQ(chooser.offered.size(), 1u);
+}
+
+TEST_F(GeneFilesTest, EachWriteAndOnlyTheWriteIsMarkedBusy) {
+    for (const char* path : {"/0", "/1", "/2"}) files.open(path);
+    ScriptedChooser chooser;
+    chooser.answers = {dir.file("first.xpr"), dir.file("missing/folder/g.xpr")};
+    const auto busy = [&](bool on) {
+        chooser.events.push_back(on ? "busy" : "idle");
+        if (!on) chooser.events.push_back(std::filesystem::exists(dir.file("first.xpr")) ? "written" : "not written");
+    };
+    const int rows[] = {0, 1, 2};
+    EXPECT_NE(files.save(rows, chooser, busy), "");
+    // The failed write is marked too, and its busy state ends before the message goes back.
+    EXPECT_EQ(chooser.events, (std::vector<std::string>{"dialog", "busy", "idle", "written", "dialog", "busy", "idle",
+                                                        "written"}));
+}
+
+TEST(RecentFileListTest, MenuLabelsNumberOneToNineThenTenAndShowAmpersands) {
+    const struct {
+        std::size_t index;
+        const char* path;
+        const char* label;
+    } cases[] = {
+        {0, "/a.xpr", "&1 /a.xpr"},
+        {8, "/i.xpr", "&9 /i.xpr"},
+        {9, "/j.xpr", "1&0 /j.xpr"},
+        {0, "/R&D/g&.xpr", "&1 /R&&D/g&&.xpr"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RecentFileList::menuLabel(c.index, c.path), c.label) << c.path;
 }
 
 TEST(RecentFileListTest, KeepsTenNewestFirstAndStoresThemAsFile1To10) {
