@@ -79,10 +79,8 @@ std::string ThumbnailEntry::gridPath() const {
 
 std::string thumbnailDescription(const ThumbnailEntry& entry) {
     std::string details;
-    auto add = [&details](const std::string& part) {
-        if (!details.empty()) details += " - ";
-        details += part;
-    };
+    // Every part, the first included, is led by " - ", so the line reads as a continuation of the name.
+    auto add = [&details](const std::string& part) { details += " - " + part; };
     if (entry.plane == 0) add("coronal");
     if (entry.plane == 1) add("sagittal");
     if (entry.score >= 0.0f) {

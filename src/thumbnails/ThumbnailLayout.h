@@ -64,7 +64,7 @@ struct ThumbnailEntry {
 };
 
 // Three lines: the symbol (when there is one), the name, then plane, score and strand as far as known,
-// separated by " - ".
+// each led by " - " (" - coronal - 0.500 - antisense"); the third line is empty when none is known.
 std::string thumbnailDescription(const ThumbnailEntry& entry);
 // "123 KB" (bytes / 1024 rounded), or empty for an unknown size.
 std::string thumbnailSizeText(std::int32_t bytes);

@@ -96,9 +96,11 @@ TEST(ThumbnailTextTest, DescriptionAndSize) {
         float score;
         std::string third;
     };
-    const Case cases[] = {{0, 1, 0.5f, "coronal - 0.500 - antisense"},
-                          {1, 0, -1.0f, "sagittal - sense"},
-                          {-1, -1, 0.12345f, "0.123"},
+    // Each part of the third line, the first too, is led by " - ".
+    const Case cases[] = {{0, 1, 0.5f, " - coronal - 0.500 - antisense"},
+                          {1, 0, -1.0f, " - sagittal - sense"},
+                          {-1, -1, 0.12345f, " - 0.123"},
+                          {-1, 0, -1.0f, " - sense"},
                           {-1, -1, -1.0f, ""}};
     for (const Case& c : cases) {
         e.plane = c.plane;
