@@ -108,13 +108,7 @@ void Ontology::read(const std::string& path) {
         if (++count_ > kSlotCount)
             throw std::runtime_error("Expected number of structures exceeded while reading ontology file: " +
                                      path);
-        // Slot 0 is "No Annotation"; a slot named twice would leave the first line's lookups pointing
-        // at the second line's structure.
-        const std::optional<std::int32_t> index = leadingInteger(fields[kIndexColumn]);
-        if (!index || *index < 1 || *index >= kSlotCount || orderOfIndex_[*index] != 0)
-            throw std::runtime_error(unexpected);
-
-        const auto i = static_cast<std::uint8_t>(*index);
+        const auto i = static_cast<std::uint8_t>(checkedIndex(fields[kIndexColumn], n, path));
         Structure& s = (*slots_)[i];
         s.name = fields[0];
         s.acronym = fields[1];
@@ -150,6 +144,26 @@ void Ontology::read(const std::string& path) {
 
     linkParents(parentAcronyms, path);
     computeSets();
+}
+
+int Ontology::checkedIndex(std::string_view field, int line, const std::string& path) const {
+    const std::string onLine = " on line " + std::to_string(line);
+    const std::string inFile = " in ontology file: " + path;
+    const std::optional<std::int32_t> index = leadingInteger(field);
+    if (!index || *index < 0 || *index >= kSlotCount)
+        throw std::runtime_error("Structure index \"" + std::string(field) + "\"" + onLine +
+                                 " is not a number from 1 to 255" + inFile);
+    // Slot 0 holds the voxels outside every structure and answers unknown IDs: a line taking it would
+    // give the outside of the brain a name, a colour and an ID, and list it twice in the name order.
+    if (*index == 0)
+        throw std::runtime_error("Structure index 0" + onLine + " is kept for \"No Annotation\"" + inFile);
+    // One annotation value is one structure. Letting a later line overwrite the slot would drop the
+    // first line's structure while its ID and acronym still found the slot, so a bookmark naming it
+    // would silently come back as the other structure and be saved as such.
+    if (const int first = orderOfIndex_[static_cast<std::size_t>(*index)]; first != 0)
+        throw std::runtime_error("Structure index " + std::to_string(*index) + onLine +
+                                 " was already given on line " + std::to_string(first) + inFile);
+    return *index;
 }
 
 void Ontology::linkParents(const std::array<std::string, kSlotCount>& parentAcronyms,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -53,6 +54,9 @@ class Ontology {
 
   private:
     void read(const std::string& path);
+    // The slot a line's index column names, 1..255 and not named by an earlier line; otherwise throws a
+    // message naming the line.
+    int checkedIndex(std::string_view field, int line, const std::string& path) const;
     void linkParents(const std::array<std::string, kSlotCount>& parentAcronyms, const std::string& path);
     void computeSets();
     StructureSet walk(Structure& s, const StructureSet& inherited);

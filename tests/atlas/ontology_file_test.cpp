@@ -249,12 +249,6 @@ TEST_F(OntologyFile, BadLinesAreRejected) {
         {"empty first line", "\n" + good},
         {"blank line with a carriage return", good + "\r\n"},
         {"seven fields", good + "Grey,GRY,root,1,2,3,8\n"},
-        {"index above 255", good + "Grey,GRY,root,1,2,3,256,8\n"},
-        {"negative index", good + "Grey,GRY,root,1,2,3,-1,8\n"},
-        {"index not a number", good + "Grey,GRY,root,1,2,3,abc,8\n"},
-        {"empty index", good + "Grey,GRY,root,1,2,3,,8\n"},
-        {"index of No Annotation", good + "Grey,GRY,root,1,2,3,0,8\n"},
-        {"index named twice", good + "Grey,GRY,root,1,2,3,1,8\n"},
         {"structure is its own parent", "root,root,root,1,2,3,1,997\n"},
         {"parents in a circle", "root,root,GRY,1,2,3,1,997\nGrey,GRY,root,1,2,3,8,8\n"},
         {"circle away from the root", good + "A,A,B,1,2,3,2,2\nB,B,A,1,2,3,3,3\n"},
@@ -272,6 +266,33 @@ TEST_F(OntologyFile, BadLinesAreRejected) {
 
     for (const std::string& path : {dir.file("missing.csv"), dir.path()})
         EXPECT_EQ(test::errorOf([&] { Ontology{path}; }), "Error while opening ontology file: " + path);
+}
+
+// Each annotation value names one structure, and 0 is the outside of the brain: a line that reuses a
+// slot is refused with a message that names it, rather than overwriting what an earlier line said.
+TEST_F(OntologyFile, IndexZeroRepeatedAndOutOfRangeIndicesNameTheirLine) {
+    const std::string lines = "root,root,,1,2,3,1,997\nGrey,GRY,root,1,2,3,8,8\nCH,CH,GRY,1,2,3,20,567\n";
+    struct Case {
+        std::string content, message;
+    };
+    const std::vector<Case> cases = {
+        {lines + "Outside,OUT,root,1,2,3,0,5\n", "Structure index 0 on line 4 is kept for \"No Annotation\""},
+        {"\xEF\xBB\xBFOutside,OUT,,1,2,3,0,5\n" + lines,
+         "Structure index 0 on line 1 is kept for \"No Annotation\""},
+        {lines + "Iso,ISO,CH,1,2,3, 8,315\n", "Structure index 8 on line 4 was already given on line 2"},
+        {lines + "Iso,ISO,CH,1,2,3,20,315\r\n", "Structure index 20 on line 4 was already given on line 3"},
+        {lines + "Root again,root,,1,2,3,1,998\n", "Structure index 1 on line 4 was already given on line 1"},
+        {lines + "Iso,ISO,CH,1,2,3,256,315\n", "Structure index \"256\" on line 4 is not a number from 1 to 255"},
+        {lines + "Iso,ISO,CH,1,2,3,-1,315\n", "Structure index \"-1\" on line 4 is not a number from 1 to 255"},
+        {lines + "Iso,ISO,CH,1,2,3,abc,315\n", "Structure index \"abc\" on line 4 is not a number from 1 to 255"},
+        {lines + "Iso,ISO,CH,1,2,3,,315\n", "Structure index \"\" on line 4 is not a number from 1 to 255"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write(c.content);
+        EXPECT_EQ(test::errorOf([&] { Ontology{path}; }), c.message + " in ontology file: " + path);
+    }
+    // The same lines with distinct indices read, so it is the index alone that is refused.
+    EXPECT_EQ(load(lines + "Iso,ISO,CH,1,2,3,30,315\n").count(), 5);
 }
 
 TEST_F(OntologyFile, NumbersReadLikeTheStandardConversionsWithoutOverflow) {

@@ -69,6 +69,15 @@ TEST_F(ReferenceAtlasTest, ConstructionFailsWithTheMessageOfTheMissingFile) {
     // A coarse annotation one byte short is as unreadable as a missing one.
     test::writeBytes(dataDir + "Annotation100", std::string(133 * 81 * 115 - 1, '\0'));
     EXPECT_EQ(errorOf([&] { ReferenceAtlas(dataDir, sharedDir); }), "Could not load 3D annotation image.");
+
+    // An ontology that gives one annotation value to two structures stops the atlas with the reader's
+    // message, which names both lines (the viewer then ends with its missing-files message).
+    test::TempDir dir;
+    const std::string d = dir.path() + "/";
+    test::writeAtlasBasics(d, test::coarseVolume(),
+                           std::string(test::kTestOntology) + "Striatum,STR,root,1,2,3,2,477\n");
+    EXPECT_EQ(errorOf([&] { ReferenceAtlas(d, sharedDir); }),
+              "Structure index 2 on line 5 was already given on line 2 in ontology file: " + d + "ontology.csv");
 }
 
 TEST_F(ReferenceAtlasTest, InstanceIsBuiltOnceAndRetriedAfterAFailedConstruction) {
