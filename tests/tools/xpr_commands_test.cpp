@@ -1,6 +1,7 @@
 #include "ToolRun.h"
 #include "atlas/AtlasTestData.h"
 #include "expression/XprTestFiles.h"
+#include "search/NetTestSupport.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,75 @@ std::string version3File() {
     return b.data;
 }
 
+// Two cells side by side, measured on different sections: the one at (10, 20, 30) on section 12, the one
+// at (11, 20, 30) on section 13. The first one's number in the file is the second one's Grid ID in the
+// viewer, so a number taken in the wrong convention picks the other cell or none.
+std::string twoSectionFile() {
+    Bytes b;
+    b.i32(3).fill(8, 0);
+    for (int e = 0; e < 14; ++e)
+        b.i32(e == 1 ? 79 : e == 8 || e == 10 ? 0 : e);
+    b.fill(4, 0).i32(2).i32(2).fill(8, 0);
+    b.str("glutamate decarboxylase 1").str("Gad1").str("c").str("d").str("e").fill(4, 0);
+    b.raw(test::sectionRecord(12, 3456, 800, 600, "/srv/gad/primary/12", ""));
+    b.raw(test::sectionRecord(13, 3457, 800, 600, "/srv/gad/primary/13", ""));
+    b.raw(test::version3Record(gridIdOf(10, 20, 30), 1.25f, 0.5f, 180.0f, 12, 40, 50, 3));
+    b.raw(test::version3Record(gridIdOf(11, 20, 30), 2.5f, 0.75f, 90.0f, 13, 410, 310, 4));
+    return b.data;
+}
+
 } // namespace
+
+// The command line takes a cell by the Grid ID the viewer shows (from 0); xpr info names that number
+// beside the file's own (from 1), so that one can be copied into the other.
+TEST_F(XprCommandsTest, SectionImageTakesTheViewersGridIdWhichInfoNamesBesideTheFilesNumber) {
+    const std::string gene = write("two.xpr", twoSectionFile());
+    const ToolResult listed = info(gene);
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const json cells = json::parse(listed.out)["cells"];
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(cells[0]["gridId"], gridIdOf(10, 20, 30));
+    EXPECT_EQ(cells[0]["viewerGridId"], gridIdOf(10, 20, 30) - 1);
+    EXPECT_EQ(cells[1]["gridId"], gridIdOf(11, 20, 30));
+    EXPECT_EQ(cells[1]["viewerGridId"], gridIdOf(11, 20, 30) - 1);
+
+    // A server with the pyramids' properties and no tiles: which images are asked for tells the cell.
+    test::Captured requests;
+    test::CannedServer server([&](httplib::Server& s) {
+        s.Get("/pyramid/.*", [&](const httplib::Request& q, httplib::Response& r) {
+            requests.add(q.path);
+            if (q.path.ends_with("/ImageProperties.xml"))
+                r.set_content("<IMAGE_PROPERTIES WIDTH=\"800\" HEIGHT=\"600\" NUMTILES=\"17\" NUMIMAGES=\"1\" "
+                              "VERSION=\"1.8\" TILESIZE=\"256\" />",
+                              "text/xml");
+            else
+                r.status = 404;
+        });
+    });
+    const auto sectionImage = [&](const json& cell) {
+        return test::runTool({"section-image", "--server", server.url(), "--gene", gene, "--cell",
+                              std::to_string(cell.get<int>()), "--data", data.path(), "--atlas-dir", files.path(),
+                              "--out", files.file("cell.png"), "--json"});
+    };
+    const ToolResult shown = sectionImage(cells[1]["viewerGridId"]);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    const std::vector<std::string> asked = requests.items();
+    ASSERT_FALSE(asked.empty());
+    for (const std::string& path : asked)
+        EXPECT_TRUE(path.starts_with("/pyramid/gad/primary/13/") || path.starts_with("/pyramid/gad/express/13/"))
+            << path << " is not of section 13, the second cell's";
+
+    // The file's number of the same cell is not taken for it, and the message says which numbering is.
+    const ToolResult fileNumber = sectionImage(cells[1]["gridId"]);
+    EXPECT_EQ(fileNumber.status, 1);
+    EXPECT_EQ(fileNumber.err, "volumira-tool: error: The gene has no cell of Grid ID " +
+                                  std::to_string(gridIdOf(11, 20, 30)) +
+                                  " (Grid IDs count from 0 as the viewer shows them: the \"viewerGridId\" of "
+                                  "xpr info --json, one less than its \"gridId\").\n");
+
+    const ToolResult help = test::runTool({"section-image", "--help"});
+    EXPECT_NE(help.out.find("counting from 0"), std::string::npos) << help.out;
+}
 
 TEST_F(XprCommandsTest, InfoReportsEveryGenerationWithCellsPlacedInTheAtlas) {
     const auto [nx, ny, nz] = atlas::kCoarseDims;

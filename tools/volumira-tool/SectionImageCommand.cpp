@@ -56,15 +56,18 @@ TiledImage::Record chooseImage(const SectionImageOptions& o, int& centreX, int& 
         plane = o.plane;
         return record;
     }
-    if (o.cell < 0) throw std::runtime_error("--gene needs --cell GRIDID.");
+    if (o.cell < 0) throw std::runtime_error("--gene needs --cell GRIDID (the Grid ID the viewer shows, from 0).");
     const std::string dataDir = dataDirectoryOption(o.dataDir);
     const std::string atlasDir = o.atlasDir.empty() ? atlasDirectory() : asDirectory(o.atlasDir);
     ReferenceAtlas atlas = fromDataDirectory(dataDir, [&] { return ReferenceAtlas(dataDir, atlasDir); });
     const ExpressionAtlas expressionAtlas(atlas);
     const GeneExpression gene(o.gene, expressionAtlas);
-    // Grid ids are shown counting from 0; cells count from 1.
+    // The command line takes the Grid ID the viewer shows, which counts from 0; the file's ids count from 1.
     const ExpressionCell* cell = gene.findCell(o.cell + 1);
-    if (!cell) throw std::runtime_error("The gene has no cell " + std::to_string(o.cell) + ".");
+    if (!cell)
+        throw std::runtime_error("The gene has no cell of Grid ID " + std::to_string(o.cell) +
+                                 " (Grid IDs count from 0 as the viewer shows them: the \"viewerGridId\" of "
+                                 "xpr info --json, one less than its \"gridId\").");
     const SectionImage* image = gene.sectionImage(cell->section);
     if (!image || image->primaryPath.empty())
         throw std::runtime_error("The gene has no image of section " + std::to_string(cell->section) + ".");
@@ -156,7 +159,9 @@ void addSectionImageCommand(CLI::App& app, std::ostream& out) {
     command->add_option("--width", o->width, "Full-resolution width (read from the server when not given)");
     command->add_option("--height", o->height, "Full-resolution height (read from the server when not given)");
     command->add_option("--gene", o->gene, "Expression file whose cell's section image is shown");
-    command->add_option("--cell", o->cell, "Grid id of the cell (as the viewer shows it)");
+    command->add_option("--cell", o->cell,
+                        "Grid ID of the cell as the viewer shows it, counting from 0: the \"viewerGridId\" of "
+                        "'xpr info --json' (its \"gridId\", the file's number, is one more)");
     command->add_option("--second", o->second, "Image path of a second layer blended over the first");
     command->add_option("--opacity", o->opacity, "Opacity of the second layer, 0 to 1 (default 0.5)");
     command->add_option("--centre", o->centre, "Point shown, X,Y in full-resolution pixels");

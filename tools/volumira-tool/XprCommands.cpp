@@ -30,8 +30,11 @@ ReferenceAtlas openAtlas(const XprOptions& o) {
                              [&] { return ReferenceAtlas(dataDir, shared && *shared ? asDirectory(shared) : dataDir); });
 }
 
+// Both numberings of a cell: "gridId" as the file stores it (voxel number from 1) and "viewerGridId" as
+// the viewer's "Grid ID" shows it (from 0), which is what section-image --cell takes.
 nlohmann::json cellJson(const ExpressionCell& c) {
     return {{"gridId", c.gridId},
+            {"viewerGridId", c.gridId - 1},
             {"x", c.x},
             {"y", c.y},
             {"z", c.z},
@@ -127,6 +130,9 @@ void addXprCommands(CLI::App& app, std::ostream& out) {
 
     CLI::App* infoCommand =
         xpr->add_subcommand("info", "Header, strings, section images and cells of a gene");
+    infoCommand->footer("With --json each cell has \"gridId\", the voxel number the file stores (from 1), and "
+                        "\"viewerGridId\", the Grid ID the viewer shows (from 0, one less), which "
+                        "section-image --cell takes.");
     // Not checked by the parser, so that a missing or damaged file gets the program's own message.
     infoCommand->add_option("file", options->input, "Expression file")->required();
     infoCommand->add_flag("--json", options->json, "Print JSON");
