@@ -102,7 +102,7 @@ CMainFrame::CMainFrame(CVolumiraDoc& document, ReferenceAtlas& atlas, UserPrefer
     : document_(document), atlas_(atlas), preferences_(preferences), prompt_(prompt), opener_(openWithDesktop),
       help_({QDir::currentPath().toStdString() + "/", QCoreApplication::applicationDirPath().toStdString() + "/",
              dataParentDirectory()},
-            [this](const std::string& target) { return opener_ && opener_(target); }, preferences.serverUrl() + "/") {
+            [this](const std::string& target) { return opener_ && opener_(target); }, preferences.webSiteUrl()) {
     setObjectName("MainFrame");
     setWindowTitle(text(document_.title()) + " - Volumira");
     setMinimumSize(kMinimumWidth, kMinimumHeight);

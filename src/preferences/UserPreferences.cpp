@@ -105,6 +105,9 @@ void UserPreferences::load() {
     pyramidUrl_ = serverUrl_ + "/pyramid/";
     seriesInfoUrl_ = serverUrl_ + "/viewSeriesInfo.do?imageSeriesId=";
     imagePageUrl_ = serverUrl_ + "/viewImage.do?imageId=";
+    // Kept apart from the data server, so that a site of its own can be named without moving the data.
+    webSiteUrl_ = store_.readText(kSettingsSection, "BrainAtlasWebSite", "");
+    if (webSiteUrl_.empty()) webSiteUrl_ = serverUrl_ + "/";
 }
 
 bool UserPreferences::readFlag(const char* name, bool defaultValue) const {

@@ -68,6 +68,9 @@ class UserPreferences {
     const std::string& pyramidUrl() const { return pyramidUrl_; }
     const std::string& seriesInfoUrl() const { return seriesInfoUrl_; }
     const std::string& imagePageUrl() const { return imagePageUrl_; }
+    // The web site that Help > Tessaly Brain Atlas opens: the "BrainAtlasWebSite" setting when it is
+    // not empty, else the data server's front page (the server address followed by "/").
+    const std::string& webSiteUrl() const { return webSiteUrl_; }
     const std::string& userAgent() const { return userAgent_; }
     int multisample() const { return multisample_; }
     int maxMultisample() const { return maxMultisample_; }
@@ -131,6 +134,7 @@ class UserPreferences {
     std::string pyramidUrl_;
     std::string seriesInfoUrl_;
     std::string imagePageUrl_;
+    std::string webSiteUrl_;
     std::string userAgent_ = "Volumira";
     int multisample_ = 0;
     int maxMultisample_ = 0;

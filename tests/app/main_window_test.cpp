@@ -972,6 +972,18 @@ TEST_F(MainWindowTest, AboutAndHelpCommandsShowTheirTextsAndFailures) {
     started.action(I::ReleaseNotes).trigger();
     EXPECT_EQ(opened.back(), dir.path() + "/Documentation/Readme.txt");
     EXPECT_EQ(prompt.errors.size(), 3u);
+
+    // A web site named in the settings is what the menu command opens, whatever the data server.
+    store.writeText(kSettingsSection, "BrainAtlasWebSite", "https://atlas.example.org/start");
+    UserPreferences configured(store, PreferencesEnvironment::ofProcess());
+    CMainFrame elsewhere(document, ReferenceAtlas::instance(), configured, prompt);
+    elsewhere.setDesktopOpener([&](const std::string& target) {
+        opened.push_back(target);
+        return true;
+    });
+    elsewhere.action(I::BrainAtlasSite).trigger();
+    EXPECT_EQ(opened.back(), "https://atlas.example.org/start");
+    EXPECT_EQ(prompt.errors.size(), 3u);
 }
 
 TEST_F(MainWindowTest, PlacementAndBarsAreSavedOnCloseAndRestoredAtTheNextStart) {

@@ -22,6 +22,7 @@ TEST(PreferencesLoading, NothingStoredGivesTheDefaults) {
     EXPECT_EQ(p->maxMultisample(), 0);
     EXPECT_EQ(p->serverUrl(), kDefaultServerUrl);
     EXPECT_EQ(p->experimentGridLookupUrl(), "");
+    EXPECT_EQ(p->webSiteUrl(), std::string(kDefaultServerUrl) + "/");
     EXPECT_EQ(p->loadViewSettings().sideTab, kHierarchicalTab);
     EXPECT_FALSE(p->loadWindowPlacement({0, 0, 1280, 1024, 32, 32}).has_value());
     // Loading alone writes nothing.
@@ -46,6 +47,24 @@ TEST(PreferencesLoading, StoredHostReplacesTheServerInEveryAddress) {
         EXPECT_EQ(p->seriesInfoUrl(), base + "/viewSeriesInfo.do?imageSeriesId=");
         EXPECT_EQ(p->imagePageUrl(), base + "/viewImage.do?imageId=");
         EXPECT_EQ(p->experimentGridLookupUrl(), "http://grid.example.org/lookup?id=");
+        EXPECT_EQ(p->webSiteUrl(), base + "/") << "the server's front page";
+    }
+}
+
+TEST(PreferencesLoading, AStoredWebSiteIsOpenedInsteadOfTheServersFrontPage) {
+    const struct {
+        const char* site;
+        std::string expected;
+    } cases[] = {{"https://atlas.example.org/start", "https://atlas.example.org/start"},
+                 {"", "http://data.example.org/"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.site);
+        PreferencesFixture f;
+        f.set("HostName", "http://data.example.org");
+        f.set("BrainAtlasWebSite", c.site);
+        const auto p = f.load();
+        EXPECT_EQ(p->webSiteUrl(), c.expected);
+        EXPECT_EQ(p->gridFileUrl(), "http://data.example.org/GridFile") << "the data stays where it was";
     }
 }
 

@@ -1,4 +1,5 @@
-// Zoomify pyramids of section images and atlas plates, the versions file and the search domain file.
+// Zoomify pyramids of section images and atlas plates, the browser pages, the versions file and the search
+// domain file.
 
 #include "preferences/Version.h"
 #include "ServerFixture.h"
@@ -7,6 +8,9 @@
 #include "expression/GeneExpression.h"
 #include "io/JpegCodec.h"
 #include "io/MemoryStream.h"
+#include "sample-data/GeneData.h"
+#include "volumira-server/Catalogue.h"
+#include "xml/EscapeXml.h"
 #include "xml/XMLParser.h"
 
 #include <cmath>
@@ -180,6 +184,51 @@ TEST_F(PyramidTest, TheBrowserPagesOfSectionImagesAndSeriesExist) {
     for (const std::string& unknown : {std::string("/viewImage.do?imageId=1"), std::string("/viewImage.do"),
                                        std::string("/viewSeriesInfo.do?imageSeriesId=x")})
         EXPECT_EQ(get(unknown)->status, 404) << unknown;
+}
+
+// The root is the page the viewer's Help menu opens and the versions file names as its info address.
+TEST_F(PyramidTest, TheFrontPageSaysWhatTheServerIsAndLinksEveryGeneAndTheOtherPages) {
+    const auto home = get("/");
+    ASSERT_TRUE(home);
+    ASSERT_EQ(home->status, 200);
+    EXPECT_EQ(home->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    const std::string& page = home->body;
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(page.find("volumira-server"), std::string::npos);
+
+    const server::Catalogue catalogue(dataFile(sample::kCatalogueFileName));
+    ASSERT_GT(catalogue.genes().size(), 1u);
+    EXPECT_NE(page.find(std::to_string(catalogue.genes().size()) + " genes"), std::string::npos);
+    for (const server::GeneRecord& gene : catalogue.genes()) {
+        SCOPED_TRACE(gene.symbol);
+        EXPECT_NE(page.find("<td>" + escapeXml(gene.symbol) + "</td><td>" + escapeXml(gene.name) + "</td>"),
+                  std::string::npos);
+        for (const server::SeriesRecord* series : gene.series) {
+            const std::string link = "/viewSeriesInfo.do?imageSeriesId=" + std::to_string(series->imageSeriesId);
+            EXPECT_NE(page.find("href=\"" + link + "\""), std::string::npos);
+        }
+    }
+
+    // The pages and files it links answer: the two files and, for one gene, its series page (which names
+    // the gene) and its grid file.
+    const server::GeneRecord& last = catalogue.genes().back();
+    const std::string series = std::to_string(last.series.front()->imageSeriesId);
+    const std::vector<std::string> links = {"/Volumira/versions.xml", "/Volumira/SearchDomains.xml",
+                                            "/viewSeriesInfo.do?imageSeriesId=" + series,
+                                            "/GridFile?imageseriesid=" + series + "&level=2"};
+    for (const std::string& link : links) {
+        SCOPED_TRACE(link);
+        EXPECT_NE(page.find("href=\"" + escapeXml(link) + "\""), std::string::npos);
+        const auto answer = get(link);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, 200);
+        if (link.find("viewSeriesInfo") != std::string::npos) {
+            EXPECT_NE(answer->body.find(escapeXml(last.name)), std::string::npos);
+        }
+    }
+
+    // Only the root itself is the front page.
+    EXPECT_EQ(get("/index")->status, 404);
 }
 
 TEST_F(PyramidTest, AtlasPlatesNamedByThePlateLookupsHavePyramids) {

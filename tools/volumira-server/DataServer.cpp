@@ -19,6 +19,7 @@
 #include <regex>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <vector>
 
 namespace volumira::server {
 
@@ -207,6 +208,44 @@ struct DataServer::State {
                  body + "</ul>");
     }
 
+    // The site's front page, which the viewer's Help menu and the versions file's info address open:
+    // what this server is, what else it answers, and every gene with its image series and grid files.
+    void homePage(httplib::Response& response) {
+        const std::vector<GeneRecord>& genes = catalogue.genes();
+        std::string body =
+            "<p>This is <b>volumira-server</b>, the data server of the Volumira viewer. The viewer's gene "
+            "searches, gene downloads, section images and the pages it opens in the web browser all come from "
+            "here. It serves the sample data: " +
+            std::to_string(genes.size()) + (genes.size() == 1 ? " gene" : " genes") +
+            " and their expression, measured on generated section images.</p>\n"
+            "<h2>Pages and files</h2>\n<ul>\n"
+            "<li><a href=\"#genes\">Genes</a>: each gene's image series pages, whose section image pages "
+            "show the images, and its grid files.</li>\n"
+            "<li><a href=\"/Volumira/versions.xml\">/Volumira/versions.xml</a>: the viewer release this server "
+            "goes with.</li>\n"
+            "<li><a href=\"/Volumira/SearchDomains.xml\">/Volumira/SearchDomains.xml</a>: the search "
+            "domains the viewer offers.</li>\n"
+            "<li><code>/services/GeneSearchService</code>: the gene search service (SOAP, by POST).</li>\n"
+            "<li><code>/GridFile?imageseriesid=ID&amp;level=L</code>: grid files, also by experimentid or "
+            "geneid; <code>/pyramid/PATH/ImageProperties.xml</code>: image pyramids.</li>\n"
+            "</ul>\n<h2 id=\"genes\">Genes</h2>\n<table>\n"
+            "<tr><th>Symbol</th><th>Name</th><th>Image series</th><th>Grid file</th></tr>\n";
+        for (const GeneRecord& gene : genes) {
+            body += "<tr><td>" + escapeXml(gene.symbol) + "</td><td>" + escapeXml(gene.name) + "</td><td>";
+            for (std::size_t i = 0; i < gene.series.size(); ++i) {
+                const std::string id = std::to_string(gene.series[i]->imageSeriesId);
+                body += std::string(i == 0 ? "" : ", ") + "<a href=\"/viewSeriesInfo.do?imageSeriesId=" + id +
+                        "\">" + id + " (" + (gene.series[i]->plane == 0 ? "coronal" : "sagittal") + ")</a>";
+            }
+            body += "</td><td>";
+            if (!gene.series.empty())
+                body += "<a href=\"/GridFile?imageseriesid=" + std::to_string(gene.series.front()->imageSeriesId) +
+                        "&amp;level=" + std::to_string(kDownloadLevel) + "\">download</a>";
+            body += "</td></tr>\n";
+        }
+        sendPage(response, "Tessaly Brain Atlas", body + "</table>\n");
+    }
+
     static void sendPage(httplib::Response& response, const std::string& title, const std::string& body) {
         response.set_content("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
                                  escapeXml(title) + "</title></head><body><h1>" + escapeXml(title) + "</h1>" +
@@ -230,6 +269,7 @@ struct DataServer::State {
                  [this](const httplib::Request& q, httplib::Response& r) { pyramid(q, r); });
         http.Get("/pyramid/(.+)/TileGroup([0-9]*)/([0-9]+)-([0-9]+)-([0-9]+)\\.jpg",
                  [this](const httplib::Request& q, httplib::Response& r) { pyramid(q, r); });
+        http.Get("/", [this](const httplib::Request&, httplib::Response& r) { homePage(r); });
         http.Get("/viewImage.do",
                  [this](const httplib::Request& q, httplib::Response& r) { imagePage(q, r); });
         http.Get("/viewSeriesInfo.do",

@@ -1,7 +1,8 @@
 #pragma once
 
-// The data server: grid files, the gene search service, image pyramids, the versions file and the
-// search domain file of one sample data directory, over HTTP.
+// The data server: grid files, the gene search service, image pyramids, the versions file, the
+// search domain file and browser pages (a front page listing the genes, image and series pages) of one
+// sample data directory, over HTTP.
 
 #include <functional>
 #include <memory>
