@@ -216,9 +216,11 @@ void BrainExpressionModel::setClippingPlane(int axis, float value, bool isMinimu
     auto& range = clipping_[static_cast<std::size_t>(axis)];
     const float last = static_cast<float>(kGridSize[static_cast<std::size_t>(axis)] - 1);
     value = std::clamp(value, 0.0f, last);
-    // The box keeps a slab at least one voxel thick.
+    // The box keeps a slab at least one voxel thick. Against a maximum below 2 that margin would push the
+    // minimum off the grid (a reset from a box narrowed to the first voxels would leave it at -1); the
+    // maximum already keeps its own one-voxel margin above the minimum, so the grid's edge wins.
     if (isMinimum)
-        value = std::min(value, range[1] - 2.0f);
+        value = std::max(0.0f, std::min(value, range[1] - 2.0f));
     else
         value = std::max(value, range[0] + 1.0f);
     float& stored = range[isMinimum ? 0 : 1];

@@ -127,7 +127,8 @@ class BrainExpressionModel {
     virtual void addListener(BrainExpressionModelListener* listener);
     virtual void removeListener(BrainExpressionModelListener* listener);
     virtual void notify(ModelEvent event, std::int32_t argument = 0);
-    // Clipping box, sections, camera and thresholds back to their defaults, without announcing each.
+    // Clipping box (the whole grid), sections, camera and thresholds back to their defaults; each clipping
+    // face, section and threshold that changes is announced, the camera is not.
     virtual void resetViewState();
 
   private:

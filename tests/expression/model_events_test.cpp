@@ -101,3 +101,42 @@ TEST(ModelEvents, ResetViewAnnouncesWhatItPutsBack) {
     model.resetView();
     EXPECT_EQ(recorder.events, (Events{ModelRecorder::of(ModelEvent::ViewReset)}));
 }
+
+// A box narrowed to its thinnest slab, at either end of the grid, comes back whole: its minimum is put back
+// before its maximum, and must not be pushed off the grid by the old maximum on the way.
+TEST(ModelEvents, ResetFromANarrowBoxRestoresTheWholeGrid) {
+    using Events = std::vector<ModelRecorder::Event>;
+    test::TestModel model;
+    model.setClippingPlane(0, 0.0f, false, false); // [0, 1]: the maximum keeps one voxel above the minimum
+    model.setClippingPlane(1, 1.5f, false, false); // [0, 1.5]
+    model.setClippingPlane(2, 112.0f, true, false);
+    model.setClippingPlane(2, 0.0f, false, false); // [112, 113]
+    ASSERT_EQ(model.clippingPlane(0, false), 1.0f);
+    ASSERT_EQ(model.clippingPlane(1, false), 1.5f);
+    ASSERT_EQ(model.clippingPlane(2, true), 112.0f);
+    ASSERT_EQ(model.clippingPlane(2, false), 113.0f);
+    ModelRecorder recorder;
+    // What a listener reads while told of a face must already be a box on the grid.
+    std::vector<float> minimaSeen;
+    recorder.onEvent = [&](int event) {
+        if (event == static_cast<int>(ModelEvent::ClippingPlaneChanged))
+            for (int axis = 0; axis < 3; ++axis)
+                minimaSeen.push_back(model.clippingPlane(axis, true));
+    };
+    model.addListener(&recorder);
+
+    model.resetView();
+    const float last[] = {132.0f, 80.0f, 114.0f};
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(model.clippingPlane(axis, true), 0.0f) << axis;
+        EXPECT_EQ(model.clippingPlane(axis, false), last[axis]) << axis;
+    }
+    for (const float minimum : minimaSeen)
+        EXPECT_GE(minimum, 0.0f);
+    // Only the faces that move are announced, each axis's minimum before its maximum.
+    EXPECT_EQ(recorder.events, (Events{ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 0),
+                                       ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 1),
+                                       ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 2),
+                                       ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 2),
+                                       ModelRecorder::of(ModelEvent::ViewReset)}));
+}

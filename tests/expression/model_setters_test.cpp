@@ -86,7 +86,10 @@ TEST(ModelSetters, ClippingPlaneIsClampedAndKeepsTheBoxOpen) {
                                            {1, 0, 80, -5, true, 0, false},
                                            {1, 10, 50, 5, false, 11, true},
                                            {2, 0, 114, 60.5f, false, 60.5f, true},
-                                           {2, 20, 114, 200, true, 112, true}}) {
+                                           {2, 20, 114, 200, true, 112, true},
+                                           // Against a maximum below 2 the minimum stays on the grid.
+                                           {0, 0, 1, 0, true, 0, false},
+                                           {1, 0, 1.5f, 0.25f, true, 0, false}}) {
         test::TestModel model;
         model.setClippingPlane(c.axis, c.presetMin, true, false);
         model.setClippingPlane(c.axis, c.presetMax, false, false);
