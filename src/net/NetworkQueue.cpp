@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <curl/curl.h>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace volumira {
@@ -28,7 +30,7 @@ void NetworkQueue::add(std::shared_ptr<Transfer> job) {
     }
     running_.push_back(job);
     try {
-        job->start();
+        startJob(*job);
     } catch (...) {
         running_.pop_back();
         throw;
@@ -41,6 +43,7 @@ bool NetworkQueue::remove(const Transfer* job) {
     const auto found = std::find_if(running_.begin(), running_.end(), isJob);
     if (found == running_.end()) {
         waiting_.remove_if(isJob);
+        unstarted_.remove_if(isJob);
         return false;
     }
     running_.erase(found);
@@ -48,26 +51,43 @@ bool NetworkQueue::remove(const Transfer* job) {
     return true;
 }
 
-// A job whose thread cannot be created stays first in line and is tried again when a place frees up.
+void NetworkQueue::startJob(Transfer& job) {
+    if (failingStarts_ > 0) {
+        --failingStarts_;
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+    job.start();
+}
+
+// Called only when a running job leaves its place, so the thread of that job has yet to end. A waiting job
+// whose thread cannot be created is not left first in line, where nothing may ever try it again: it is set
+// aside for that ending thread to report as failed, and the next waiting job gets the place.
 void NetworkQueue::startWaiting() {
     while (!waiting_.empty() && running_.size() < kMaxRunning) {
-        std::shared_ptr<Transfer> next = waiting_.front();
+        std::shared_ptr<Transfer> next = std::move(waiting_.front());
+        waiting_.pop_front();
         running_.push_back(next);
         try {
-            next->start();
+            startJob(*next);
         } catch (...) {
             running_.pop_back();
-            return;
+            unstarted_.push_back(std::move(next));
         }
-        waiting_.pop_front();
     }
+}
+
+std::list<std::shared_ptr<Transfer>> NetworkQueue::takeUnstarted() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return std::exchange(unstarted_, {});
 }
 
 void NetworkQueue::cancelAll() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     // The waiting ones go first: cancelling a running one would start them only to cancel them at once.
     // cancel() takes each job out of its list, so walk snapshots.
-    const std::vector<std::shared_ptr<Transfer>> waiting(waiting_.begin(), waiting_.end());
+    std::vector<std::shared_ptr<Transfer>> waiting(waiting_.begin(), waiting_.end());
+    // Those whose thread could not be created are as good as waiting: their failure must not arrive now.
+    waiting.insert(waiting.end(), unstarted_.begin(), unstarted_.end());
     for (const auto& job : waiting)
         job->cancel();
     const std::vector<std::shared_ptr<Transfer>> running(running_.begin(), running_.end());
@@ -94,6 +114,11 @@ std::size_t NetworkQueue::runningCount() const {
 std::size_t NetworkQueue::waitingCount() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return waiting_.size();
+}
+
+void NetworkQueue::failThreadStartsForTesting(std::size_t count) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    failingStarts_ = count;
 }
 
 void NetworkQueue::threadStarted() {

@@ -38,6 +38,9 @@ class NetworkQueue {
     std::size_t runningCount() const;
     std::size_t waitingCount() const;
 
+    // For tests: the next count thread starts fail as when the system has no thread to give; 0 ends that.
+    void failThreadStartsForTesting(std::size_t count);
+
   private:
     friend class Transfer;
 
@@ -49,10 +52,18 @@ class NetworkQueue {
 
     NetworkQueue();
     ~NetworkQueue() = default;
+    // Gives the job its thread; throws when none can be created.
+    void startJob(Transfer& job);
     void startWaiting();
+    // Hands over the jobs whose thread could not be created, for the calling transfer thread to report.
+    std::list<std::shared_ptr<Transfer>> takeUnstarted();
 
     std::list<std::shared_ptr<Transfer>> waiting_;
     std::list<std::shared_ptr<Transfer>> running_;
+    // Waiting jobs whose thread could not be created when their turn came. A running job's place freed
+    // up for them, and its thread, still to end, reports their failure.
+    std::list<std::shared_ptr<Transfer>> unstarted_;
+    std::size_t failingStarts_ = 0;
     mutable std::recursive_mutex mutex_;
     std::condition_variable_any threadsEnded_;
     std::size_t liveThreads_ = 0;

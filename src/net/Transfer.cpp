@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <list>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -99,13 +100,26 @@ void Transfer::threadMain(std::shared_ptr<Transfer> transfer) {
         // run() reports its own failures; nothing may escape a thread.
     }
     NetworkQueue& queue = NetworkQueue::instance();
+    std::list<std::shared_ptr<Transfer>> unstarted;
     {
         std::lock_guard<std::recursive_mutex> lock(queue.lock());
         queue.remove(transfer.get());
         transfer->threadEnded_ = true;
+        unstarted = queue.takeUnstarted();
+    }
+    // Waiting jobs that got no thread of their own when a place freed up have their failure delivered by
+    // the next transfer thread to end (the thread of the job that freed the place is always still to end).
+    // Outside the lock: delivering waits for the UI thread, which may be waiting for the lock.
+    for (const std::shared_ptr<Transfer>& job : unstarted) {
+        try {
+            job->fail("Could not connect to server.");
+        } catch (...) {
+            // Out of memory for the message: nothing may escape a thread.
+        }
     }
     // Freed here when the owner has already let go; counted as ended only afterwards, so that shutdown's
     // wait covers the clean-up too.
+    unstarted.clear();
     transfer.reset();
     queue.threadEnded();
 }

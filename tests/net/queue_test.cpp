@@ -2,6 +2,9 @@
 #include "net/NetFile.h"
 
 #include <array>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 namespace volumira::test {
 namespace {
@@ -23,6 +26,8 @@ class QueueTest : public NetTest {
     bool serverSaw(std::size_t count) {
         return pumpUntil([&] { return server.requests().size() >= count; });
     }
+    // The queue outlives the test: whatever a test left of the failing starts must not reach the next.
+    void TearDown() override { queue().failThreadStartsForTesting(0); }
 };
 
 // How the body splits into chunks depends on timing; the reports around it do not.
@@ -117,6 +122,82 @@ TEST_F(QueueTest, CancelledRunningTransferFreesItsPlaceAndDropsAReportAlreadyOnI
     EXPECT_TRUE(listeners[0].events.empty());
     for (int i = 1; i < 6; ++i)
         expectWholeSlowBody(listeners[i]);
+}
+
+// A waiting transfer whose thread cannot be created when its turn comes fails; it does not stay first in
+// line, blocking those behind it. Here the place is freed by a transfer that ends.
+TEST_F(QueueTest, WaitingTransferWithoutAThreadFailsAndTheNextOneStarts) {
+    std::array<RecordingListener, 7> listeners;
+    std::array<TransferHandle, 7> files;
+    for (int i = 0; i < 7; ++i)
+        files[i] = openSlow(i, listeners[i]);
+    ASSERT_TRUE(serverSaw(5));
+    queue().failThreadStartsForTesting(1);
+
+    server.openGate("0");
+    ASSERT_TRUE(pumpUntil([&] { return listeners[0].finished && listeners[5].finished; }));
+    EXPECT_EQ(listeners[5].events, std::vector<std::string>{"failed Could not connect to server."});
+    ASSERT_TRUE(serverSaw(6));
+    EXPECT_EQ(server.requests()[5].target, "/slow?6");
+    EXPECT_EQ(queue().waitingCount(), 0u);
+
+    for (const char* gate : {"1", "2", "3", "4", "6"})
+        server.openGate(gate);
+    ASSERT_TRUE(pumpUntil([&] {
+        for (const RecordingListener& l : listeners)
+            if (!l.finished) return false;
+        return true;
+    }));
+    for (int i = 0; i < 7; ++i)
+        if (i != 5) expectWholeSlowBody(listeners[i]);
+    EXPECT_EQ(server.requests().size(), 6u);
+    EXPECT_TRUE(pumpUntil([&] { return queue().runningCount() == 0; }));
+}
+
+// Cancelling a running transfer on the UI thread frees a place that no thread can take: every waiting
+// transfer fails, reported by the cancelled transfer's thread as it winds down, and those still running
+// finish as usual. A failure that was cancelled meanwhile is never heard.
+TEST_F(QueueTest, PlaceFreedByCancellingThatNoThreadCanTakeFailsTheWaitingTransfers) {
+    std::array<RecordingListener, 7> listeners;
+    std::array<TransferHandle, 7> files;
+    for (int i = 0; i < 7; ++i)
+        files[i] = openSlow(i, listeners[i]);
+    ASSERT_TRUE(serverSaw(5));
+    queue().failThreadStartsForTesting(100);
+
+    files[0].cancel();
+    // What the first transfer reported before it was cancelled stays all it reports.
+    const std::vector<std::string> heardBeforeCancel = listeners[0].events;
+    EXPECT_EQ(queue().waitingCount(), 0u);
+    EXPECT_EQ(queue().runningCount(), 4u);
+    files[6].cancel();
+    ASSERT_TRUE(pumpUntilFinished(listeners[5]));
+    EXPECT_EQ(listeners[5].events, std::vector<std::string>{"failed Could not connect to server."});
+
+    queue().failThreadStartsForTesting(0);
+    for (int i = 0; i < 7; ++i)
+        server.openGate(std::to_string(i));
+    ASSERT_TRUE(pumpUntil([&] {
+        for (int i = 1; i < 5; ++i)
+            if (!listeners[i].finished) return false;
+        return true;
+    }));
+    for (int i = 1; i < 5; ++i)
+        expectWholeSlowBody(listeners[i]);
+    EXPECT_TRUE(pumpUntil([&] { return queue().runningCount() == 0; }));
+    // Once every thread has ended, the cancelled one included, whatever it had to report has been handed
+    // over. The wait runs beside the pumping: an ending thread may need the UI thread to take a report.
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    std::thread waiter([ended] {
+        NetworkQueue::instance().waitForThreads();
+        *ended = true;
+    });
+    const bool allEnded = pumpUntil([&] { return ended->load(); });
+    allEnded ? waiter.join() : waiter.detach();
+    ASSERT_TRUE(allEnded);
+    EXPECT_EQ(listeners[0].events, heardBeforeCancel);
+    EXPECT_TRUE(listeners[6].events.empty());
+    EXPECT_EQ(server.requests().size(), 5u);
 }
 
 TEST_F(QueueTest, CancellingInsideTheFinalReportIsAllowed) {
