@@ -21,29 +21,39 @@ namespace volumira {
 
 namespace {
 
+std::atomic<bool> reportEveryStep{false};
+
+bool isSet(const CancelFlag* cancel) {
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
 // Reports at most ten times a second, and not at all during the first tenth of a second.
 class ProgressReporter {
   public:
     ProgressReporter(ProgressCallback callback, void* userData, const CancelFlag* cancel)
-        : callback_(callback), userData_(userData), cancel_(cancel), last_(Clock::now()) {}
+        : callback_(callback), userData_(userData), cancel_(cancel), everyStep_(reportEveryStep.load()),
+          last_(Clock::now()) {}
 
     // Called before each step with the fraction done after it; true when the caller should stop.
     bool step(float fractionAfter) {
         if (callback_) {
             const auto now = Clock::now();
-            if (now - last_ > std::chrono::milliseconds(100)) {
+            if (everyStep_ || now - last_ > std::chrono::milliseconds(100)) {
                 callback_(fractionAfter, userData_);
                 last_ = now;
             }
         }
-        return cancel_ && cancel_->load(std::memory_order_relaxed);
+        return cancelled();
     }
+    // Asked once more when all the work is done: a cancel that came after the last step still wins.
+    bool cancelled() const { return isSet(cancel_); }
 
   private:
     using Clock = std::chrono::steady_clock;
     ProgressCallback callback_;
     void* userData_;
     const CancelFlag* cancel_;
+    bool everyStep_;
     Clock::time_point last_;
 };
 
@@ -67,6 +77,10 @@ constexpr int kSliceBatch = 64;
 constexpr int kMaxDecodeThreads = 4;
 
 } // namespace
+
+void reportEveryProgressStepForTesting(bool everyStep) {
+    reportEveryStep.store(everyStep);
+}
 
 Image3d::Image3d() = default;
 
@@ -145,6 +159,10 @@ bool Image3d::readRaw(const std::string& path, int nx, int ny, int nz, float spa
             if (std::fread(voxels_.get() + z * slice, 1, bytes, file.get()) != bytes)
                 throw std::runtime_error("Could not read image file.");
         }
+        if (progress.cancelled()) {
+            clear();
+            return false;
+        }
         loaded_ = true;
         return true;
     } catch (...) {
@@ -185,6 +203,10 @@ bool Image3d::writeRaw(const std::string& path, ProgressCallback callback, void*
         deleteFile(path);
         throw failed();
     }
+    if (progress.cancelled()) {
+        deleteFile(path);
+        return false;
+    }
     return true;
 }
 
@@ -215,13 +237,14 @@ bool Image3d::readCompressed(const std::string& path, int nx, int ny, int nz, fl
     const std::size_t planeSize = static_cast<std::size_t>(ny_) * nz_;
     const int batches = (nx_ + kSliceBatch - 1) / kSliceBatch;
     // Slices decode independently, so batches are shared out to a few threads; each writes its own x runs
-    // of the volume. Only the calling thread reports progress and watches the cancel flag.
-    std::atomic<int> nextBatch{0}, slicesDone{0};
+    // of the volume. Only the calling thread reports progress; every thread stops at the next slice once
+    // the cancel flag is set. The calling thread takes the first batch itself, so that progress and cancel
+    // are seen however the helpers race ahead.
+    std::atomic<int> nextBatch{1}, slicesDone{0};
     std::atomic<bool> stop{false};
     std::mutex failureLock;
     std::exception_ptr failure;
     ProgressReporter progress(callback, userData, cancel);
-    bool cancelled = false;
 
     const auto decodeBatches = [&](std::FILE* in, bool reporting) {
         try {
@@ -229,14 +252,13 @@ bool Image3d::readCompressed(const std::string& path, int nx, int ny, int nz, fl
             const auto batch =
                 std::make_unique_for_overwrite<std::uint8_t[]>(planeSize * std::min(kSliceBatch, nx_));
             std::vector<std::uint8_t> stream;
-            for (int index = nextBatch++; index < batches && !stop; index = nextBatch++) {
+            for (int index = reporting ? 0 : nextBatch++; index < batches && !stop; index = nextBatch++) {
                 const int first = index * kSliceBatch;
                 const int count = std::min(kSliceBatch, nx_ - first);
                 for (int b = 0; b < count && !stop; ++b) {
                     const int i = first + b;
-                    if (reporting &&
-                        progress.step(static_cast<float>(slicesDone + 1) / static_cast<float>(nx_))) {
-                        cancelled = true;
+                    const float after = static_cast<float>(slicesDone + 1) / static_cast<float>(nx_);
+                    if (reporting ? progress.step(after) : isSet(cancel)) {
                         stop = true;
                         return;
                     }
@@ -284,11 +306,13 @@ bool Image3d::readCompressed(const std::string& path, int nx, int ny, int nz, fl
     decodeBatches(file.get(), true);
     for (std::thread& thread : threads)
         thread.join();
-    if (failure) std::rethrow_exception(failure);
-    if (cancelled) {
+    // The flag is asked again only now that every thread is done: the helpers may have decoded every
+    // batch before the calling thread looked at it once. A cancel wins over an error met on the way out.
+    if (progress.cancelled()) {
         clear();
         return false;
     }
+    if (failure) std::rethrow_exception(failure);
     loaded_ = true;
     return true;
 }

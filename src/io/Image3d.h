@@ -12,8 +12,13 @@ namespace volumira {
 
 // Long reads and writes report the fraction done (0..1) with the caller's pointer.
 using ProgressCallback = void (*)(float fraction, void* userData);
-// Written by the user-interface thread, read by the loader once per step.
+// Written by the user-interface thread, read by the loader once per step and once more before it reports
+// success: a cancel set at any time before a read or write returns makes it return false.
 using CancelFlag = std::atomic<bool>;
+
+// For tests: progress is reported before every step instead of at most ten times a second; false puts the
+// usual pace back.
+void reportEveryProgressStepForTesting(bool everyStep);
 
 // A volume of one unsigned byte per voxel, x fastest, then y, then z, with its voxel edge length
 // in micrometres. Two file formats: raw bytes, and one grayscale JPEG per x slice behind a table

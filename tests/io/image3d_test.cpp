@@ -145,13 +145,103 @@ TEST(Image3d, CancelStopsReadsAndWritesAndRemovesThePartialFile) {
     CancelFlag goOn{false};
     EXPECT_TRUE(compressed.readCompressed(dir.file("comp"), 9, 7, 20, 100.0f, nullptr, nullptr, &goOn));
 
-    // Cancelled while several threads decode: the read stops, reports it, and keeps nothing.
+    // Cancelled before a read that several threads share: however far the helpers get before the calling
+    // thread first looks at the flag, the read reports the cancel and keeps nothing.
     const Image3d wide = patterned(300, 7, 20, 100.0f, false);
     ASSERT_TRUE(wide.writeCompressed(dir.file("wide")));
     Image3d stopped;
     EXPECT_FALSE(stopped.readCompressed(dir.file("wide"), 300, 7, 20, 100.0f, nullptr, nullptr, &cancel));
     EXPECT_FALSE(stopped.isLoaded());
     EXPECT_EQ(stopped.data(), nullptr);
+}
+
+namespace {
+
+// A progress callback that sets the cancel flag at its at-th call, as the user pressing Cancel would.
+struct CancelAtReport {
+    explicit CancelAtReport(int call) : at(call) {}
+    static void report(float, void* self) {
+        auto* me = static_cast<CancelAtReport*>(self);
+        if (++me->calls == me->at) me->flag = true;
+    }
+    CancelFlag flag{false};
+    int at;
+    int calls = 0;
+};
+
+// Progress comes before every step while it lives, so that a report can cancel at a chosen one.
+struct EveryStepReported {
+    EveryStepReported() { reportEveryProgressStepForTesting(true); }
+    ~EveryStepReported() { reportEveryProgressStepForTesting(false); }
+};
+
+} // namespace
+
+// A cancel from a progress report wins at whichever step it comes, the last included, also while helper
+// threads decode the rest of a compressed volume: the result must not depend on which thread gets there
+// first.
+TEST(Image3d, CancelFromAProgressReportWinsAtAnyStep) {
+    test::TempDir dir;
+    const EveryStepReported everyStep;
+    // 100 z slices: raw reads and writes take four steps. 9 x slices: one compressed batch, nine steps.
+    // 300 x slices: five batches, shared with helper threads; the calling thread decodes at least the
+    // first 64 slices itself.
+    const Image3d raw = patterned(9, 7, 100, 100.0f, false);
+    ASSERT_TRUE(raw.writeRaw(dir.file("raw")));
+    ASSERT_TRUE(patterned(9, 7, 20, 100.0f, false).writeCompressed(dir.file("narrow")));
+    ASSERT_TRUE(patterned(300, 7, 20, 100.0f, false).writeCompressed(dir.file("wide")));
+    enum class Op { ReadRaw, WriteRaw, ReadCompressed };
+    const struct {
+        const char* what;
+        Op op;
+        std::string path;
+        int nx, nz;
+        int cancelAt;
+    } cases[] = {
+        {"raw read, first step", Op::ReadRaw, dir.file("raw"), 9, 100, 1},
+        {"raw read, last step", Op::ReadRaw, dir.file("raw"), 9, 100, 4},
+        {"raw write, second step", Op::WriteRaw, dir.file("written"), 9, 100, 2},
+        {"raw write, last step", Op::WriteRaw, dir.file("written"), 9, 100, 4},
+        {"compressed read, first slice", Op::ReadCompressed, dir.file("narrow"), 9, 20, 1},
+        {"compressed read, last slice", Op::ReadCompressed, dir.file("narrow"), 9, 20, 9},
+        {"threaded compressed read, first slice", Op::ReadCompressed, dir.file("wide"), 300, 20, 1},
+        {"threaded compressed read, 64th slice", Op::ReadCompressed, dir.file("wide"), 300, 20, 64},
+    };
+    for (const auto& c : cases) {
+        CancelAtReport progress(c.cancelAt);
+        Image3d image;
+        bool done = true;
+        switch (c.op) {
+        case Op::ReadRaw:
+            done = image.readRaw(c.path, c.nx, 7, c.nz, 100.0f, &CancelAtReport::report, &progress,
+                                 &progress.flag);
+            break;
+        case Op::WriteRaw:
+            done = raw.writeRaw(c.path, &CancelAtReport::report, &progress, &progress.flag);
+            EXPECT_FALSE(fileExists(c.path)) << c.what;
+            break;
+        case Op::ReadCompressed:
+            done = image.readCompressed(c.path, c.nx, 7, c.nz, 100.0f, &CancelAtReport::report, &progress,
+                                        &progress.flag);
+            break;
+        }
+        EXPECT_EQ(progress.calls, c.cancelAt) << c.what << ": reports stop at the cancel";
+        EXPECT_FALSE(done) << c.what;
+        EXPECT_FALSE(image.isLoaded()) << c.what;
+        EXPECT_EQ(image.data(), nullptr) << c.what << ": a cancelled read keeps nothing";
+    }
+
+    // Uncancelled, the same reads and writes report every step and succeed.
+    CancelAtReport never(0);
+    Image3d image;
+    EXPECT_TRUE(
+        image.readRaw(dir.file("raw"), 9, 7, 100, 100.0f, &CancelAtReport::report, &never, &never.flag));
+    EXPECT_TRUE(raw.writeRaw(dir.file("written"), &CancelAtReport::report, &never, &never.flag));
+    EXPECT_EQ(never.calls, 8);
+    EXPECT_TRUE(image.readCompressed(dir.file("narrow"), 9, 7, 20, 100.0f, &CancelAtReport::report, &never,
+                                     &never.flag));
+    EXPECT_EQ(never.calls, 17);
+    EXPECT_TRUE(image.isLoaded());
 }
 
 TEST(Image3d, RawWriteFailuresNameThePathAndDeleteTheFile) {
