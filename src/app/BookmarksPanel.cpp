@@ -7,6 +7,7 @@
 #include "scene/BrainSceneRenderer.h"
 
 #include <QMenu>
+#include <QTimer>
 #include <exception>
 
 namespace volumira {
@@ -15,7 +16,11 @@ BookmarksPanel::BookmarksPanel(QWidget* parent, BrainExpressionModel& model, Bra
                                const Ontology& ontology, Prompt& prompt, std::string directory,
                                std::function<bool()> sceneShown)
     : model_(model), scene_(scene), prompt_(prompt), file_(std::move(directory), ontology),
-      sceneShown_(std::move(sceneShown)), commands_(model), receiver_(std::make_unique<QObject>()) {
+      sceneShown_(std::move(sceneShown)), commands_(model), receiver_(std::make_unique<QObject>()),
+      saveTimer_(std::make_unique<QTimer>()) {
+    saveTimer_->setSingleShot(true);
+    saveTimer_->setInterval(kSaveDelayMs);
+    QObject::connect(saveTimer_.get(), &QTimer::timeout, receiver_.get(), [this] { save(); });
     tree_ = new CDragDropTreeCtrl(parent);
     tree_->setObjectName("BookmarksTree");
     load();
@@ -29,11 +34,15 @@ BookmarksPanel::BookmarksPanel(QWidget* parent, BrainExpressionModel& model, Bra
     tree_->onLabelEdited = [this](QTreeWidgetItem* item) {
         if (BookmarkItem* b = asBookmarkItem(item); b && b->bookmark())
             b->bookmark()->setName(item->text(0).toStdString());
-        modified_ = true;
+        changed();
     };
     // Connected after loading: the expansions of the file's groups are not changes.
-    QObject::connect(tree_, &QTreeWidget::itemExpanded, receiver_.get(), [this] { modified_ = true; });
-    QObject::connect(tree_, &QTreeWidget::itemCollapsed, receiver_.get(), [this] { modified_ = true; });
+    QObject::connect(tree_, &QTreeWidget::itemExpanded, receiver_.get(), [this] { changed(); });
+    QObject::connect(tree_, &QTreeWidget::itemCollapsed, receiver_.get(), [this] { changed(); });
+    // Items added, deleted or moved by dragging: every change of the tree's shape passes here.
+    QAbstractItemModel* items = tree_->model();
+    QObject::connect(items, &QAbstractItemModel::rowsInserted, receiver_.get(), [this] { changed(); });
+    QObject::connect(items, &QAbstractItemModel::rowsRemoved, receiver_.get(), [this] { changed(); });
 }
 
 BookmarksPanel::~BookmarksPanel() {
@@ -42,11 +51,24 @@ BookmarksPanel::~BookmarksPanel() {
     tree_->onEnter = nullptr;
     tree_->onContextMenu = nullptr;
     tree_->onLabelEdited = nullptr;
-    if (!modified()) return;
+    saveTimer_.reset();
+    // There is no one left to tell of a failure; the last good copy stays on disk.
+    save();
+}
+
+void BookmarksPanel::changed() {
+    modified_ = true;
+    unsaved_ = true;
+    saveTimer_->start();
+}
+
+void BookmarksPanel::save() {
+    if (!unsaved_) return;
     try {
-        file_.save(bookmarkTreeOf(*tree_));
+        // Through ".new" and ".bak", so that a crash during the save leaves a whole file behind.
+        if (file_.save(bookmarkTreeOf(*tree_))) unsaved_ = false;
     } catch (const std::exception&) {
-        // The last good copy stays on disk; there is no one left to tell.
+        // Left unsaved: the next change or the end tries again; the last good copy stays on disk.
     }
 }
 
@@ -84,7 +106,7 @@ void BookmarksPanel::insert(QTreeWidgetItem* item) {
     }
     tree_->setCurrentItem(item);
     tree_->scrollToItem(item);
-    modified_ = true;
+    changed();
 }
 
 void BookmarksPanel::newBookmark() {
@@ -137,7 +159,7 @@ void BookmarksPanel::rename(QTreeWidgetItem* item) {
 void BookmarksPanel::remove(QTreeWidgetItem* item) {
     // The item owns its children and they their bookmarks.
     delete item;
-    modified_ = true;
+    changed();
     stateChanged();
 }
 

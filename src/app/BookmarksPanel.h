@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+class QTimer;
 class QTreeWidgetItem;
 class QWidget;
 
@@ -20,15 +21,19 @@ class Ontology;
 class Prompt;
 
 // The "Bookmarks" side tab: the tree of bookmarks and groups read from the user's "Bookmarks.xml" (or the
-// defaults), its commands, going to a bookmark, the snapback, and saving the tree when the panel goes if
-// anything changed.
+// defaults), its commands, going to a bookmark, the snapback, and saving the tree: shortly after each
+// change, so that a crash loses at most the last moment's work, and when the panel goes if anything is
+// still unsaved.
 class BookmarksPanel {
   public:
+    // A save waits this long after the last change, so that a burst of changes is written once.
+    static constexpr int kSaveDelayMs = 1000;
+
     // Everything given must outlive the panel; the tree is made as a child of parent and filled at once.
     // directory ends in "/". sceneShown says whether the data view shows the 3D scene.
     BookmarksPanel(QWidget* parent, BrainExpressionModel& model, BrainSceneRenderer& scene, const Ontology& ontology,
                    Prompt& prompt, std::string directory, std::function<bool()> sceneShown);
-    // Saves the tree when it changed; a failed save is not reported.
+    // Saves the tree when a change is not on disk yet; a failed save is not reported.
     ~BookmarksPanel();
     BookmarksPanel(const BookmarksPanel&) = delete;
     BookmarksPanel& operator=(const BookmarksPanel&) = delete;
@@ -57,6 +62,10 @@ class BookmarksPanel {
     void goTo(const Bookmark& bookmark, bool immediate);
     void showMenu(QTreeWidgetItem* item, const QPoint& at);
     void stateChanged();
+    // Records a change to the tree and (re)starts the wait before the save.
+    void changed();
+    // Writes the tree when a change is unsaved; a failure leaves it unsaved, for the next try.
+    void save();
 
     BrainExpressionModel& model_;
     BrainSceneRenderer& scene_;
@@ -67,7 +76,9 @@ class BookmarksPanel {
     CDragDropTreeCtrl* tree_ = nullptr;
     // Receives the tree's signals for the panel; gone with it, so nothing reaches a panel that has gone.
     std::unique_ptr<QObject> receiver_;
+    std::unique_ptr<QTimer> saveTimer_;
     bool modified_ = false;
+    bool unsaved_ = false;
 };
 
 } // namespace volumira

@@ -194,6 +194,25 @@ class BookmarksWindowTest : public ::testing::Test {
             s += (i ? "," : "") + shape(tree.topLevelItem(i));
         return s;
     }
+    // The same for a tree read from a file.
+    static std::string shape(const BookmarkNode& node) {
+        std::string s = node.name;
+        if (node.isGroup()) {
+            s += node.expanded ? "+[" : "-[";
+            for (std::size_t i = 0; i < node.children.size(); ++i)
+                s += (i ? "," : "") + shape(*node.children[i]);
+            s += "]";
+        }
+        return s;
+    }
+    // The tree "Bookmarks.xml" holds now, read as the next start reads it.
+    static std::string savedShape() {
+        const BookmarkTree tree = BookmarksFile(userDirectory(), ReferenceAtlas::instance().ontology()).load();
+        std::string s;
+        for (std::size_t i = 0; i < tree.root.children.size(); ++i)
+            s += (i ? "," : "") + shape(*tree.root.children[i]);
+        return s;
+    }
     static void click(CDragDropTreeCtrl& tree, QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers = {}) {
         tree.scrollToItem(item);
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, modifiers, tree.labelRect(item).center());
@@ -574,6 +593,50 @@ TEST_F(BookmarksWindowTest, TheTreeIsSavedAtTheEndOnlyWhenItChangedAndReadAgainA
     auto frame = makeFrame();
     EXPECT_EQ(shape(treeOf(*frame)), "A+[a1,a2,A3+[a31]],b,C+[c1],Fresh & new");
     EXPECT_NE(readFile("Bookmarks.xml").find("<Bookmark name=\"Fresh &amp; new\">"), std::string::npos);
+}
+
+// Each kind of change reaches the file a moment after it is made, with the window still open, through
+// ".new" and ".bak" as the save at the end does: a crash loses at most that moment's work. With nothing
+// left unsaved, the end writes nothing more.
+TEST_F(BookmarksWindowTest, EachChangeIsSavedAMomentLaterWhileTheWindowStaysOpen) {
+    writeFile("Bookmarks.xml", kSmallTree);
+    auto frame = makeFrame();
+    CDragDropTreeCtrl& tree = treeOf(*frame);
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* saved;
+    } changes[] = {
+        {"a new bookmark",
+         [&] {
+             click(tree, item(*frame, "b"), Qt::ControlModifier);
+             newBookmark(*frame, "Fresh");
+         },
+         "A+[a1,a2,A3-[a31]],b,Fresh,C+[c1]"},
+        {"a collapsed group", [&] { clickExpander(tree, item(*frame, "C")); }, "A+[a1,a2,A3-[a31]],b,Fresh,C-[c1]"},
+        {"a move by dragging",
+         [&] { drag(tree, item(*frame, "Fresh"), tree.iconRect(item(*frame, "C")).center()); },
+         "A+[a1,a2,A3-[a31]],b,C-[c1],Fresh"},
+        {"a deletion",
+         [&] {
+             chooseFromMenu("&Delete");
+             rightClick(tree, item(*frame, "A"));
+         },
+         "b,C-[c1],Fresh"},
+    };
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.what);
+        const std::string before = readFile("Bookmarks.xml");
+        c.change();
+        ASSERT_TRUE(eventually([&] { return savedShape() == c.saved; }, 15000)) << savedShape();
+        EXPECT_EQ(readFile("Bookmarks.bak"), before);
+        EXPECT_FALSE(std::filesystem::exists(file("Bookmarks.new")));
+        EXPECT_TRUE(frame->isVisible());
+    }
+    const std::string last = readFile("Bookmarks.xml"), backup = readFile("Bookmarks.bak");
+    frame.reset();
+    EXPECT_EQ(readFile("Bookmarks.xml"), last);
+    EXPECT_EQ(readFile("Bookmarks.bak"), backup);
 }
 
 TEST_F(BookmarksWindowTest, ASaveStoppedBetweenItsTwoMovesLosesNothing) {
