@@ -111,22 +111,24 @@ template <typename Request> void PagedGeneList::startRequest(Request request) {
 
 void PagedGeneList::searchImageSeries(const std::string& url, int geneId, std::string title,
                                       std::string domain) {
+    // The title first in every search, so that all the start tells the listeners (the "Searching..." status,
+    // the results of a local search, a failure) reaches a page whose title line is already this search's.
+    title_ = std::move(title);
     domain_ = std::move(domain);
     geneResults_ = false;
     GeneQuery& query = ensureQuery();
     setStatus(kSearching, PagedGeneListListener::kStatusChanged, 0);
     startRequest([&] { query.searchImageSeries(url, geneId); });
-    title_ = std::move(title);
 }
 
 void PagedGeneList::searchText(const std::string& url, const std::string& text, std::string title,
                                std::string domain, bool anatomic) {
+    title_ = std::move(title);
     domain_ = std::move(domain);
     geneResults_ = true;
     GeneQuery& query = ensureQuery();
     setStatus(kSearching, PagedGeneListListener::kStatusChanged, 0);
     startRequest([&] { query.searchText(url, text, anatomic); });
-    title_ = std::move(title);
 }
 
 std::string PagedGeneList::correlationDatabasePath() const {
@@ -136,6 +138,7 @@ std::string PagedGeneList::correlationDatabasePath() const {
 
 void PagedGeneList::searchSimilar(const std::string& url, int seriesId, int structureId, std::string title,
                                   std::string domain, int planes, int count) {
+    title_ = std::move(title);
     domain_ = std::move(domain);
     geneResults_ = true;
     const std::string database = correlationDatabasePath();
@@ -155,7 +158,6 @@ void PagedGeneList::searchSimilar(const std::string& url, int seriesId, int stru
         }
         if (!failed_) queryComplete(nullptr);
     }
-    title_ = std::move(title);
 }
 
 void PagedGeneList::cancel() {

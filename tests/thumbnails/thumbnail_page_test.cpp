@@ -15,6 +15,7 @@
 #include "render_qt/QtGLTextBox.h"
 #include "sample-data/GeneCatalogue.h"
 #include "sample-data/SampleAtlas.h"
+#include "search/GeneQuery.h"
 #include "search/PagedGeneList.h"
 #include "search/SearchConfig.h"
 #include "search/SearchController.h"
@@ -597,6 +598,46 @@ TEST_F(ThumbnailPageTest, FileSizesUpToFiveDigitsOfKilobytesFitTheirBoxOnOneLine
         EXPECT_GE(box.width(), QFontMetrics(QGuiApplication::font()).horizontalAdvance(text))
             << text.toStdString();
     }
+}
+
+// A search that reuses the tab's list gives the page's title line its own title from the start: while it
+// runs, once a local database has answered it before the call returns, and once it has ended.
+TEST_F(ThumbnailPageTest, ASearchThatReusesTheListTitlesThePageAtOnce) {
+    const std::string url = preferences->searchServiceUrl();
+    const sample::CatalogueGene& gad1 = gene("Gad1");
+    // A domain of the installed search configuration has its table in the similarity database.
+    const std::unique_ptr<SearchConfig> installed =
+        loadSearchConfig(atlas().ontology(), Sample::get().dataDir(), Sample::get().dataDir());
+    ASSERT_GT(installed->similarDomainCount(), 0);
+    const Structure* domain = installed->similarDomain(0);
+    const std::string database = Sample::get().dataDir() + "GLM.db";
+    ASSERT_TRUE(std::filesystem::exists(database));
+    const struct {
+        std::string title;
+        std::function<void()> start;
+    } searches[] = {
+        {"Gad1", [&] { list.searchText(url, "Gad1", "Gad1", "0310", false); }},
+        {"Gad1 (all)", [&] { list.searchImageSeries(url, gad1.geneId, "Gad1 (all)", "0310"); }},
+        {"Similar to Gad1", [&] {
+             list.setCorrelationDatabase(database);
+             list.searchSimilar(url, gad1.series.front().imageSeriesId, domain->id, "Similar to Gad1", "0310", 3, 0);
+             list.setCorrelationDatabase(std::nullopt);
+         }},
+        {"Gad1 on the server", [&] { list.searchText(url, "Gad1", "Gad1 on the server", "0310", false); }},
+    };
+    // The line is the title followed by the list's status.
+    const auto titled = [&](const std::string& title) { return page->titleText() == title + list.statusText(); };
+    list.setTitle("Earlier search");
+    fillBare(3);
+    ASSERT_TRUE(titled("Earlier search")) << page->titleText();
+    for (const auto& search : searches) {
+        search.start();
+        EXPECT_TRUE(titled(search.title)) << search.title << ": " << page->titleText();
+        ASSERT_TRUE(pumpUntil([&] { return !list.query() || !list.query()->isRunning(); })) << search.title;
+        EXPECT_TRUE(titled(search.title)) << search.title << ": " << page->titleText();
+        EXPECT_GT(list.size(), 0) << search.title;
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(ThumbnailPageTest, AClearedSearchEmptiesTheSlotsAndDisablesTheButtons) {
