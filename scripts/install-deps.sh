@@ -6,7 +6,7 @@ packages=(cmake ninja-build g++ pkg-config
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   qt6-base-dev libqt6opengl6-dev fonts-dejavu-core
-  libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri xvfb xauth
+  libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri xvfb xauth libxcb1-dev
   dpkg-dev file groff-base libxml2-utils shared-mime-info desktop-file-utils poppler-utils
   libvips-tools nginx-light)
 [[ "${1:-}" == "--fuzz" ]] && packages+=(clang libclang-rt-14-dev)

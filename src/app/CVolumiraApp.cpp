@@ -10,6 +10,7 @@
 #include "document/CVolumiraDoc.h"
 #include "net/NetworkQueue.h"
 #include "platform/DataLocations.h"
+#include "platform/FileUtils.h"
 #include "preferences/UserPreferences.h"
 #include "search/SearchConfig.h"
 
@@ -188,8 +189,9 @@ void CVolumiraApp::replayPending() {
 bool CVolumiraApp::carryOut(const QString& request) {
     const std::optional<std::string> path = parseOpenRequest(request);
     if (!path) return false;
-    // The frame tells the user when the file cannot be read.
-    frame_->openGeneFile(*path);
+    // The frame tells the user when the file cannot be read. The sender's path may still pass through
+    // links or "..": resolved here, it names the file as every other way of opening it does.
+    frame_->openGeneFile(absolutePath(*path));
     return true;
 }
 

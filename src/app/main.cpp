@@ -8,12 +8,12 @@
 #include "app/QSettingsStore.h"
 #include "app/QtPrompt.h"
 #include "app/TerminationSignals.h"
+#include "platform/FileUtils.h"
 #include "platform/MemoryPolicy.h"
 #include "preferences/UserPreferences.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 #include <cstdio>
@@ -23,11 +23,13 @@ using namespace volumira;
 
 namespace {
 
-// The gene files of the command line; "/dde", which the desktop may pass, asks for nothing.
+// The gene files of the command line, by absolute path: a running instance, the recent-file list and the
+// same-file rule all need a name that holds from any working directory. "/dde", which the desktop may
+// pass, asks for nothing.
 std::vector<std::string> geneFiles(const QStringList& arguments) {
     std::vector<std::string> files;
     for (const QString& argument : arguments.mid(1))
-        if (argument != "/dde") files.push_back(argument.toStdString());
+        if (argument != "/dde") files.push_back(absolutePath(argument.toStdString()));
     return files;
 }
 
@@ -36,7 +38,7 @@ std::vector<std::string> geneFiles(const QStringList& arguments) {
 QStringList openRequests(const std::vector<std::string>& files) {
     QStringList requests;
     for (const std::string& file : files) {
-        const QString request = openRequestText(QFileInfo(QString::fromStdString(file)).absoluteFilePath());
+        const QString request = openRequestText(QString::fromStdString(file));
         if (request.size() >= kMaxOpenRequestLength) return {};
         requests << request;
     }

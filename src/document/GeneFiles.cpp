@@ -2,6 +2,7 @@
 
 #include "expression/BrainExpressionModel.h"
 #include "expression/GeneExpression.h"
+#include "platform/FileUtils.h"
 
 #include <algorithm>
 #include <exception>
@@ -11,7 +12,10 @@ namespace volumira {
 
 GeneFiles::GeneFiles(BrainExpressionModel& model, SettingsStore& store) : model_(model), recent_(store) {}
 
-std::string GeneFiles::open(const std::string& path) {
+std::string GeneFiles::open(const std::string& given) {
+    // Every way in (command line, later launches, drops, dialogs, the recent list) may name a file
+    // relatively or through a link: one name per file keeps the same-path rule and the recent list sound.
+    const std::string path = absolutePath(given);
     if (!remembered_.empty() && path == remembered_) return {};
     const std::string failure = "Gene expression file " + path + " could not be read.";
     try {

@@ -27,9 +27,10 @@ class GeneFiles {
     // Both must outlive this object.
     GeneFiles(BrainExpressionModel& model, SettingsStore& store);
 
-    // Adds the file's gene to the model and lists the file first among the recent ones. Asking again
-    // for the path opened last does nothing until Close Gene. Returns the message to show, empty when
-    // the file opened (or nothing was to be done).
+    // Adds the file's gene to the model and lists the file first among the recent ones, by its absolute,
+    // resolved path (a relative one counts from the working directory). Asking again for the file opened
+    // last, by any name, does nothing until Close Gene. Returns the message to show, empty when the file
+    // opened (or nothing was to be done).
     std::string open(const std::string& path);
     // Removes the genes of these rows (any order), from the last row to the first, and forgets the
     // remembered path.

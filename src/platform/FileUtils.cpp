@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -147,6 +148,17 @@ bool fileExists(const std::string& path) {
     if (!fd.valid()) return false;
     struct stat info {};
     return ::fstat(fd.get(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) return path;
+    // Resolves the part that exists and tidies the rest. Where that fails (a loop of links, a folder that
+    // cannot be searched) the path is left as it is: tidying ".." by text alone could name another file.
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+    return error ? absolute.string() : resolved.string();
 }
 
 double secondsNow() {

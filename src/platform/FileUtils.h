@@ -38,6 +38,10 @@ bool replaceFileByCopy(const std::string& source, const std::string& target);
 // True when path names something that can be opened for binary reading (directories do not count).
 bool fileExists(const std::string& path);
 
+// The path made absolute against the working directory, with symbolic links, "." and ".." resolved as far
+// as the path exists, so that one file has one name wherever it was named from. Empty stays empty.
+std::string absolutePath(const std::string& path);
+
 // Seconds on a monotonic clock with millisecond resolution; only differences are meaningful.
 double secondsNow();
 

@@ -9,6 +9,7 @@
 #include "app/Prompt.h"
 #include "app/TerminationSignals.h"
 #include "atlas/ReferenceAtlas.h"
+#include "bookmarks/BookmarksFile.h"
 #include "document/CVolumiraDoc.h"
 #include "expression/GeneExpression.h"
 #include "preferences/MemorySettingsStore.h"
@@ -24,20 +25,27 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
+#include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <csignal>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace volumira {
 namespace {
@@ -423,15 +431,25 @@ TEST_F(StartupTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndEnds) {
                              [&](const QString& r) { return app->handleOpenRequest(r); });
     ASSERT_TRUE(server.listen());
     ASSERT_TRUE(app->start({}));
-    // A relative path is made absolute by the launch.
-    QProcess launch;
-    launch.setWorkingDirectory(QString::fromStdString(fs::path(SampleData::get().geneFile("Sst")).parent_path()));
-    launch.start(VOLUMIRA_PROGRAM, {"Sst.xpr"});
-    ASSERT_TRUE(launch.waitForStarted(10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return launch.state() == QProcess::NotRunning; }, 30000));
-    EXPECT_EQ(launch.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(launch.exitCode(), 0) << launch.readAllStandardError().toStdString();
+    // A relative path is made absolute by the launch, and a path through a link resolved: both name the
+    // file the first launch opened, so its gene is added once and the recent list holds its real path.
+    const fs::path sst = fs::canonical(SampleData::get().geneFile("Sst"));
+    fs::create_directory_symlink(sst.parent_path(), xdg.file("genes"));
+    const struct {
+        std::string directory;
+        QString argument;
+    } launches[] = {{sst.parent_path().string(), "Sst.xpr"}, {xdg.path(), "genes/Sst.xpr"}};
+    for (const auto& l : launches) {
+        QProcess launch;
+        launch.setWorkingDirectory(QString::fromStdString(l.directory));
+        launch.start(VOLUMIRA_PROGRAM, {l.argument});
+        ASSERT_TRUE(launch.waitForStarted(10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return launch.state() == QProcess::NotRunning; }, 30000));
+        EXPECT_EQ(launch.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(launch.exitCode(), 0) << launch.readAllStandardError().toStdString();
+    }
     EXPECT_EQ(openSymbols(*app), std::vector<std::string>{"Sst"});
+    EXPECT_EQ(app->document()->files().recentFiles().paths(), std::vector<std::string>{sst.string()});
 }
 
 TEST_F(StartupTest, ASocketLeftBehindIsReplacedAndALiveOneIsNot) {
@@ -455,6 +473,230 @@ TEST_F(StartupTest, ASocketLeftBehindIsReplacedAndALiveOneIsNot) {
     EXPECT_FALSE(second.listen());
     EXPECT_EQ(exchange(name, {"[open(\"/a.xpr\")]"}), "A");
     EXPECT_EQ(received, std::vector<QString>{"[open(\"/a.xpr\")]"});
+}
+
+// ---- the real program ----
+
+// Drives another process's windows on the test's X server as a user's keyboard would: finds its shown
+// top-level windows by the process id Qt records on each, gives one the input focus and sends it keys.
+class XKeyboard {
+  public:
+    struct Window {
+        xcb_window_t id;
+        std::string title;
+    };
+
+    XKeyboard() : connection_(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(connection_)) return;
+        const xcb_setup_t* setup = xcb_get_setup(connection_);
+        root_ = xcb_setup_roots_iterator(setup).data->root;
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        Reply<xcb_get_keyboard_mapping_reply_t> map(
+            xcb_get_keyboard_mapping_reply(
+                connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, std::uint8_t(count)), nullptr),
+            &std::free);
+        if (!map) return;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+        const int perCode = map->keysyms_per_keycode;
+        // The unshifted symbol of each key; the first key wins.
+        for (int i = count - 1; i >= 0; --i)
+            if (perCode > 0) codes_[syms[i * perCode]] = xcb_keycode_t(setup->min_keycode + i);
+        pid_ = atom("_NET_WM_PID");
+        name_ = atom("_NET_WM_NAME");
+        utf8_ = atom("UTF8_STRING");
+    }
+    ~XKeyboard() { xcb_disconnect(connection_); }
+    XKeyboard(const XKeyboard&) = delete;
+    XKeyboard& operator=(const XKeyboard&) = delete;
+
+    bool usable() const { return root_ != XCB_NONE && pid_ != XCB_NONE && !codes_.empty(); }
+
+    std::vector<Window> shownWindowsOf(qint64 pid) {
+        std::vector<Window> found;
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr), &std::free);
+        if (!tree) return found;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t w = children[i];
+            Reply<xcb_get_window_attributes_reply_t> attributes(
+                xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, w), nullptr),
+                &std::free);
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+            const std::string owner = property(w, pid_, XCB_ATOM_CARDINAL);
+            if (owner.size() != 4 || *reinterpret_cast<const std::uint32_t*>(owner.data()) != std::uint32_t(pid))
+                continue;
+            found.push_back({w, property(w, name_, utf8_)});
+        }
+        return found;
+    }
+
+    void focus(xcb_window_t window) {
+        xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+        xcb_flush(connection_);
+    }
+
+    // A press and release of the key of a symbol (Latin-1 letters, digits and space are their own symbols).
+    void key(xcb_window_t window, xcb_keysym_t symbol, std::uint16_t modifiers = 0) {
+        const auto code = codes_.find(symbol);
+        if (code == codes_.end()) throw std::runtime_error("no key for symbol " + std::to_string(symbol));
+        for (const std::uint8_t type : {XCB_KEY_PRESS, XCB_KEY_RELEASE}) {
+            xcb_key_press_event_t event{};
+            event.response_type = type;
+            event.detail = code->second;
+            event.time = XCB_CURRENT_TIME;
+            event.root = root_;
+            event.event = window;
+            event.child = XCB_NONE;
+            event.event_x = event.event_y = event.root_x = event.root_y = 1;
+            event.state = modifiers;
+            event.same_screen = 1;
+            xcb_send_event(connection_, false, window,
+                           type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
+                           reinterpret_cast<const char*>(&event));
+        }
+        xcb_flush(connection_);
+    }
+    void type(xcb_window_t window, const std::string& text) {
+        for (const char c : text) key(window, xcb_keysym_t(static_cast<unsigned char>(c)));
+    }
+
+    static constexpr xcb_keysym_t kReturn = 0xff0d;
+
+  private:
+    template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+    xcb_atom_t atom(const char* name) {
+        Reply<xcb_intern_atom_reply_t> reply(
+            xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(name)), name),
+                                  nullptr),
+            &std::free);
+        return reply ? reply->atom : XCB_NONE;
+    }
+    std::string property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
+        Reply<xcb_get_property_reply_t> reply(
+            xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, window, name, type, 0, 256), nullptr),
+            &std::free);
+        if (!reply) return {};
+        return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                           std::size_t(xcb_get_property_value_length(reply.get())));
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = XCB_NONE;
+    xcb_atom_t pid_ = XCB_NONE, name_ = XCB_NONE, utf8_ = XCB_NONE;
+    std::map<xcb_keysym_t, xcb_keycode_t> codes_;
+};
+
+// The program itself, started from a folder of its own with a gene file named relatively through a link
+// and again by its real path, gets a bookmark made with Ctrl+D and its dialog, and is killed once the
+// bookmark is on disk, with no chance to save at exit. The bookmark is in the file the next start reads,
+// the gene file is listed once among the recent files, by its real path.
+TEST(RealProgram, AKilledProgramKeepsTheBookmarkMadeAndListsTheGeneFileOnceByItsRealPath) {
+    SampleData::get();
+    XKeyboard keyboard;
+    ASSERT_TRUE(keyboard.usable()) << "no X server to drive";
+    test::TempDir home;
+    for (const char* folder : {"config/Tessaly Institute", "data", "cache", "runtime", "User", "work"})
+        fs::create_directories(home.file(folder));
+    fs::permissions(home.file("runtime"), fs::perms::owner_all);
+    const fs::path gad1 = fs::canonical(SampleData::get().geneFile("Gad1"));
+    fs::create_directory_symlink(gad1.parent_path(), home.file("work/genes"));
+    // The bookmarks tab in front, and no version check or offer of faster drawing to get in the way.
+    const QString settingsFile = QString::fromStdString(home.file("config/Tessaly Institute/Volumira.conf"));
+    {
+        QSettings settings(settingsFile, QSettings::IniFormat);
+        settings.setValue("Settings/OntologyViewMode", kBookmarksTab);
+        settings.setValue("Settings/AutomaticVersionCheck", 0);
+        settings.setValue("Settings/AskedOptimizeVideoSettings", 1);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const std::pair<const char*, std::string> places[] = {
+        {"HOME", home.path()},
+        {"XDG_CONFIG_HOME", home.file("config")},
+        {"XDG_DATA_HOME", home.file("data")},
+        {"XDG_CACHE_HOME", home.file("cache")},
+        {"XDG_RUNTIME_DIR", home.file("runtime")},
+        {"VOLUMIRA_USER_DIR", home.file("User/")},
+    };
+    for (const auto& [name, value] : places) environment.insert(name, QString::fromStdString(value));
+
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(QString::fromStdString(home.file("work")));
+    program.start(VOLUMIRA_PROGRAM, {"genes/Gad1.xpr", QString::fromStdString(gad1.string())});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    const std::string name = "made before the crash";
+    const BookmarksFile bookmarks(home.file("User/"), ReferenceAtlas::instance().ontology());
+    const auto saved = [&] {
+        const BookmarkTree tree = bookmarks.load();
+        return !tree.root.children.empty() && tree.root.children.back()->name == name;
+    };
+    // The user's part: Yes to the start's questions (the slow display of the private X server), then, once
+    // the window stands alone, Ctrl+D and the bookmark's name. Keys a window was not ready for are sent
+    // again; the name only while the dialog shows.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + 120s;
+    Clock::time_point aloneSince{}, lastTry{}, namedAt{};
+    std::vector<std::string> titlesSeen;
+    bool named = false;
+    while (!saved() && Clock::now() < deadline && program.state() == QProcess::Running) {
+        const std::vector<XKeyboard::Window> windows = keyboard.shownWindowsOf(program.processId());
+        for (const auto& w : windows)
+            if (std::find(titlesSeen.begin(), titlesSeen.end(), w.title) == titlesSeen.end())
+                titlesSeen.push_back(w.title);
+        const auto titled = [&](const std::string& title) -> const XKeyboard::Window* {
+            for (const auto& w : windows)
+                if (w.title == title) return &w;
+            return nullptr;
+        };
+        const XKeyboard::Window* main = nullptr;
+        for (const auto& w : windows)
+            if (w.title.ends_with(" - Volumira")) main = &w;
+        const bool retry = Clock::now() - lastTry > 3s;
+        if (const XKeyboard::Window* box = titled("Volumira")) {
+            aloneSince = {};
+            if (retry) {
+                keyboard.focus(box->id);
+                keyboard.key(box->id, 'y');
+                lastTry = Clock::now();
+            }
+        } else if (const XKeyboard::Window* dialog = titled("Bookmark")) {
+            if (!named || Clock::now() - namedAt > 3s) {
+                keyboard.focus(dialog->id);
+                keyboard.key(dialog->id, 'a', XCB_MOD_MASK_CONTROL);
+                keyboard.type(dialog->id, name);
+                keyboard.key(dialog->id, XKeyboard::kReturn);
+                named = true;
+                namedAt = Clock::now();
+            }
+        } else if (named) {
+            // The bookmark is made: its save comes a moment later, or never.
+            if (Clock::now() - namedAt > 20s) break;
+        } else if (main && windows.size() == 1) {
+            if (aloneSince == Clock::time_point{}) aloneSince = Clock::now();
+            if (Clock::now() - aloneSince > 1s && retry) {
+                keyboard.focus(main->id);
+                keyboard.key(main->id, 'd', XCB_MOD_MASK_CONTROL);
+                lastTry = Clock::now();
+            }
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    std::string seen;
+    for (const std::string& t : titlesSeen) seen += " [" + t + "]";
+    ASSERT_TRUE(saved()) << "windows seen:" << seen << "\n" << program.readAllStandardError().toStdString();
+
+    program.kill();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+    EXPECT_TRUE(saved());
+    EXPECT_FALSE(fs::exists(home.file("User/Bookmarks.new")));
+    const QSettings settings(settingsFile, QSettings::IniFormat);
+    EXPECT_EQ(settings.value("Recent File List/File1").toString().toStdString(), gad1.string());
+    // The list writes all ten places; the others are empty.
+    EXPECT_EQ(settings.value("Recent File List/File2").toString().toStdString(), "");
 }
 
 TEST(OpenRequestText, IsParsedStrictly) {

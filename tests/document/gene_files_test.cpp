@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -62,6 +63,36 @@ TEST_F(GeneFilesTest, OpeningAddsTheGeneListsTheFileAndIgnoresTheSamePathUntilCl
     EXPECT_EQ(files.rememberedPath(), "");
     EXPECT_EQ(files.open("/a.xpr"), "");
     EXPECT_EQ(model.geneCount(), 3);
+}
+
+// The names a user may type or drop for one file, relative to the working directory, through a link or
+// with "..", are one file: its gene is added once and the recent list holds the one absolute name, which
+// still opens from any other directory.
+TEST_F(GeneFilesTest, EveryNameOfOneFileAddsItsGeneOnceUnderItsAbsolutePath) {
+    namespace fs = std::filesystem;
+    const std::string base = fs::canonical(dir.path()).string();
+    fs::create_directories(base + "/genes/sub");
+    std::ofstream(base + "/genes/gene.xpr") << "x";
+    fs::create_directory_symlink(base + "/genes", base + "/link");
+    const std::string gene = base + "/genes/gene.xpr";
+    struct WorkingDirectory {
+        fs::path before = fs::current_path();
+        ~WorkingDirectory() { fs::current_path(before); }
+    } restore;
+    fs::current_path(base + "/genes");
+
+    for (const std::string& name : {std::string("gene.xpr"), gene, std::string("./sub/../gene.xpr"),
+                                    base + "/link/gene.xpr", std::string("../link/gene.xpr")})
+        EXPECT_EQ(files.open(name), "") << name;
+    EXPECT_EQ(symbols(), std::vector<std::string>{gene});
+    EXPECT_EQ(files.rememberedPath(), gene);
+    EXPECT_EQ(files.recentFiles().paths(), std::vector<std::string>{gene});
+    EXPECT_EQ(store.readText(RecentFileList::kSection, "File1", ""), gene);
+
+    // A file that cannot be read is named in full in the message.
+    fs::current_path(base);
+    EXPECT_EQ(files.open("bad.xpr"), "Gene expression file " + base + "/bad.xpr could not be read.\n"
+                                     "Unexpected file format.");
 }
 
 TEST_F(GeneFilesTest, AFileThatCannotBeReadLeavesTheModelAndTheListAlone) {

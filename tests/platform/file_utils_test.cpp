@@ -45,6 +45,38 @@ TEST(FileExists, TellsReadableFilesFromDirectoriesAndMissingNames) {
     EXPECT_FALSE(fileExists(""));
 }
 
+// Names of one file typed from different places, through a link and with "." and "..", come out as one
+// absolute name; a missing file keeps its absolute, tidied name.
+TEST(AbsolutePath, GivesOneFileOneNameFromAnyWorkingDirectory) {
+    TempDir dir;
+    const std::string base = std::filesystem::canonical(dir.path()).string();
+    std::filesystem::create_directories(base + "/genes/sub");
+    writeBytes(base + "/genes/gene.xpr", "x");
+    std::filesystem::create_directory_symlink(base + "/genes", base + "/link");
+    // Back to the old working directory however the test ends.
+    struct WorkingDirectory {
+        std::filesystem::path before = std::filesystem::current_path();
+        ~WorkingDirectory() { std::filesystem::current_path(before); }
+    } restore;
+    std::filesystem::current_path(base + "/genes/sub");
+
+    const std::string gene = base + "/genes/gene.xpr";
+    const struct {
+        std::string given, expected;
+    } cases[] = {
+        {"../gene.xpr", gene},
+        {"./../../genes/gene.xpr", gene},
+        {gene, gene},
+        {base + "/link/gene.xpr", gene},
+        {base + "/genes/sub/../gene.xpr", gene},
+        {"missing.xpr", base + "/genes/sub/missing.xpr"},
+        {"../absent/./x.xpr", base + "/genes/absent/x.xpr"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(absolutePath(c.given), c.expected) << c.given;
+}
+
 TEST(DeleteFile, DeletesFilesOnlyAndReportsWhetherItDid) {
     TempDir dir;
     writeBytes(dir.file("a"), "x");
