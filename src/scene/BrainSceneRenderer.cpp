@@ -393,7 +393,9 @@ void BrainSceneRenderer::spin(bool on) {
 }
 
 void BrainSceneRenderer::setActive(bool active) {
-    if (!active) spin(false);
+    if (active) return;
+    spin(false);
+    input_.pageLeft();
 }
 
 void BrainSceneRenderer::pan(int dx, int dy) {

@@ -30,6 +30,13 @@ bool SceneInput::isTool(const MouseListener* listener) const {
     return listener == &trackball_ || listener == &panTool_ || listener == &planeTool_;
 }
 
+void SceneInput::pageLeft() {
+    left_ = true;
+    MouseListener* target = target_;
+    target_ = nullptr;
+    if (target) target->mouseCaptureLost();
+}
+
 void SceneInput::forget(const MouseListener* listener) {
     if (target_ == listener) target_ = nullptr;
 }
@@ -55,11 +62,15 @@ bool SceneInput::mouseDown(int button, int x, int y, int modifiers, std::uint32_
     host_.stopAnimation();
     if (target_) return true;
     if (tabs_.hasMultipleTabs() && y <= tabs_.stripHeight()) {
+        left_ = false;
         if (tabs_.mouseDown(button, x, y, modifiers, time)) {
             target_ = &tabs_;
             display_.redrawNow();
             return true;
         }
+        // A press that chose a tab swapped this page out (and in again, for its own tab): it starts no
+        // drag here, or the drag would outlive the page and turn the scene on its return.
+        if (left_) return true;
     }
     if (SceneImagePanel* panel = host_.imagePanel()) {
         if (MouseListener* taker = panel->takePress(button, x, y, modifiers, time)) {

@@ -51,6 +51,9 @@ class SceneInput {
     bool keyChar(char32_t character);
     bool keySpecial(int code, int modifiers);
 
+    // The page was taken out of the view (another tab chosen): a drag in it ends where it is, and a
+    // press that made the switch is the tab strip's alone.
+    void pageLeft();
     // A listener that is going away stops being the press's target.
     void forget(const MouseListener* listener);
     bool hasTarget() const { return target_ != nullptr; }
@@ -69,6 +72,7 @@ class SceneInput {
     PanMouseTool& panTool_;
     MovePlaneMouseTool& planeTool_;
     MouseListener* target_ = nullptr;
+    bool left_ = false; // pageLeft came since the press began
 };
 
 } // namespace volumira

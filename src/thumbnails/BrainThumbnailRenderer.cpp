@@ -183,6 +183,8 @@ void BrainThumbnailRenderer::setActive(bool active) {
     active_ = active;
     if (!active) {
         setAnimating(false);
+        // A press held while the page goes ends here: the next one on its return starts afresh.
+        if (target_ != Target::kNone) mouseCaptureLost();
         return;
     }
     const bool used = std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->inUse(); });

@@ -1173,6 +1173,67 @@ TEST_F(MainWindowTest, NewTabStopsAtFiveTabsAndTheTabKeysCycle) {
     EXPECT_FALSE(stateOf(*frame, I::CloseTab).enabled);
 }
 
+TEST_F(MainWindowTest, LeavingTheDetailViewLeavesNoDragInIt) {
+    document.detailModel().showSearchableStructures(ReferenceAtlas::instance().ontology());
+    auto frame = makeFrame();
+    CVolumiraView& view = frame->view();
+    CGLView& data = view.dataView();
+    TabControlRenderer& strip = view.tabs();
+    const QPoint centre(data.width() / 2, data.height() / 2);
+    BrainExpressionModel& model = document.detailModel();
+    const std::function<void()> tabKey = [&] { QTest::keyClick(frame.get(), Qt::Key_Tab, Qt::ControlModifier); };
+    const std::function<void()> closeKey = [&] { QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier); };
+    // Back in the Detail View, the pointer passes over the scene with no button down: the brain stays as
+    // it was, and the next click reaches the scene (a right click selects the structure there).
+    const auto expectNoDragLeft = [&](const char* how) {
+        ASSERT_TRUE(view.detailViewShown()) << how;
+        const std::array<float, 4> before = model.rotation();
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(&data, centre + QPoint(30 * step, 15 * step));
+        EXPECT_EQ(model.rotation(), before) << how;
+        model.setHighlightedStructure(nullptr, true);
+        QTest::mouseClick(&data, Qt::RightButton, {}, centre);
+        EXPECT_NE(model.highlightedStructure(), nullptr) << how;
+        if (strip.tabCount() > 1) {
+            strip.selectTab(1);
+            frame->updateCommands();
+            frame->action(I::CloseTab).trigger();
+        }
+        ASSERT_EQ(strip.tabCount(), 1);
+    };
+    const auto openResultTabBehindTheScene = [&] {
+        frame->action(I::NewTab).trigger();
+        ASSERT_EQ(strip.tabCount(), 2);
+        strip.selectTab(0);
+        ASSERT_TRUE(view.detailViewShown());
+    };
+
+    // A left click on the result tab's title in the strip over the scene shows the result page; back by the
+    // tab key, or by closing the result tab.
+    const struct {
+        const char* how;
+        const std::function<void()>& back;
+    } ways[] = {{"strip click, tab key back", tabKey}, {"strip click, result tab closed", closeKey}};
+    for (const auto& way : ways) {
+        openResultTabBehindTheScene();
+        QTest::mouseClick(&data, Qt::LeftButton, {}, QPoint(strip.tabRight(1) - 20, 10));
+        ASSERT_EQ(strip.selectedIndex(), 1);
+        ASSERT_FALSE(view.detailViewShown());
+        way.back();
+        expectNoDragLeft(way.how);
+    }
+    // A rotation drag under way when the tab key shows the result page, released there.
+    openResultTabBehindTheScene();
+    QTest::mousePress(&data, Qt::LeftButton, {}, centre);
+    QTest::mouseMove(&data, centre + QPoint(10, 0));
+    tabKey();
+    ASSERT_FALSE(view.detailViewShown());
+    QTest::mouseRelease(&data, Qt::LeftButton, {}, centre + QPoint(10, 0));
+    tabKey();
+    expectNoDragLeft("drag, tab key away and back");
+    EXPECT_TRUE(prompt.errors.empty());
+}
+
 TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {
     auto frame = makeFrame();
     test::TempDir dir;
