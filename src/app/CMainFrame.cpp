@@ -133,7 +133,10 @@ CMainFrame::~CMainFrame() {
     // The result pages cancel the transfers they started while those can still be told: a transfer whose
     // report is refused ends on its own, and a page must not cancel it after that. Then the queue ends the
     // rest; transfers and the atlas load report through the dispatcher, so both end before the window does.
-    delete takeCentralWidget();
+    // The view is deleted where it stands: taken out of the window first, its GL view would lose its context
+    // (the toolkit drops it when the widget leaves its window), and the scene's textures, lists and buffers
+    // would be deleted with no context current.
+    delete view_;
     view_ = nullptr;
     NetworkQueue::instance().shutdown();
     dispatcher_.close();

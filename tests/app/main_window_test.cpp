@@ -69,6 +69,37 @@
 #include <sstream>
 #include <thread>
 #include <gtest/gtest.h>
+#include <QOpenGLContext>
+#include <dlfcn.h>
+
+namespace {
+
+// The textures and display lists the program's own code deletes, with the context current at each call.
+// The program calls these GL entry points directly, so the definitions here take the calls and pass them
+// on to the GL library.
+struct GLDeletion {
+    QOpenGLContext* context;
+    GLsizei count;
+};
+std::vector<GLDeletion> textureDeletions, listDeletions;
+
+template <typename Function> Function nextDefinition(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" void glDeleteTextures(GLsizei n, const GLuint* names) {
+    textureDeletions.push_back({QOpenGLContext::currentContext(), n});
+    static const auto next = nextDefinition<void (*)(GLsizei, const GLuint*)>("glDeleteTextures");
+    next(n, names);
+}
+
+extern "C" void glDeleteLists(GLuint list, GLsizei range) {
+    listDeletions.push_back({QOpenGLContext::currentContext(), range});
+    static const auto next = nextDefinition<void (*)(GLuint, GLsizei)>("glDeleteLists");
+    next(list, range);
+}
 
 namespace volumira {
 namespace {
@@ -1232,6 +1263,24 @@ TEST_F(MainWindowTest, LeavingTheDetailViewLeavesNoDragInIt) {
     tabKey();
     expectNoDragLeft("drag, tab key away and back");
     EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowFreesTheScenesTexturesAndListsInTheViewsContext) {
+    document.detailModel().showSearchableStructures(ReferenceAtlas::instance().ontology());
+    auto frame = makeFrame();
+    frame->action(I::NewTab).trigger();
+    frame->view().tabs().selectTab(0);
+    QOpenGLContext* const context = frame->view().dataView().context();
+    ASSERT_NE(context, nullptr);
+    textureDeletions.clear();
+    listDeletions.clear();
+    frame.reset();
+    // The tab titles and the scene's text boxes are textures; the structure surfaces display lists.
+    ASSERT_FALSE(textureDeletions.empty());
+    ASSERT_FALSE(listDeletions.empty());
+    for (const auto* deletions : {&textureDeletions, &listDeletions})
+        for (const GLDeletion& d : *deletions)
+            EXPECT_EQ(d.context, context) << d.count << " names deleted without the view's context";
 }
 
 TEST_F(MainWindowTest, DroppedFilesOpenLikeOpenGene) {
