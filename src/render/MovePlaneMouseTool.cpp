@@ -1,3 +1,6 @@
+// The framebuffer functions are called directly; must precede every GL header.
+#define GL_GLEXT_PROTOTYPES 1
+
 #include "render/MovePlaneMouseTool.h"
 
 #include "atlas/Ontology.h"
@@ -21,6 +24,83 @@ bool readSceneTransform(std::array<int, 4>& viewport, Matrix4& inverse) {
     glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
     glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
     return invertMatrix(multiplyMatrices(projection, modelView), inverse);
+}
+
+// The depth buffer of the framebuffer object bound for reading, when it is a renderbuffer.
+struct DepthRenderbuffer {
+    GLuint name = 0;
+    GLint format = 0, width = 0, height = 0, samples = 0;
+};
+
+bool readDepthRenderbuffer(DepthRenderbuffer& depth) {
+    GLint type = GL_NONE, name = 0, bound = 0;
+    glGetFramebufferAttachmentParameteriv(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT,
+                                          GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+    if (type != GL_RENDERBUFFER) return false;
+    glGetFramebufferAttachmentParameteriv(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT,
+                                          GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &name);
+    depth.name = static_cast<GLuint>(name);
+    glGetIntegerv(GL_RENDERBUFFER_BINDING, &bound);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth.name);
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_INTERNAL_FORMAT, &depth.format);
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &depth.width);
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &depth.height);
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_SAMPLES, &depth.samples);
+    glBindRenderbuffer(GL_RENDERBUFFER, static_cast<GLuint>(bound));
+    return true;
+}
+
+// A framebuffer object with several samples per pixel cannot be read pixel by pixel (the read fails and
+// leaves the value alone): the pixel's depth is resolved first into a single-sampled buffer of the same
+// format and size, and read from there.
+bool readResolvedDepth(const DepthRenderbuffer& source, int x, int y, float& depth) {
+    if (x < 0 || y < 0 || x >= source.width || y >= source.height) return false;
+    GLint read = 0, draw = 0, bound = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glGetIntegerv(GL_RENDERBUFFER_BINDING, &bound);
+    GLuint resolved = 0, target = 0;
+    glGenRenderbuffers(1, &resolved);
+    glBindRenderbuffer(GL_RENDERBUFFER, resolved);
+    glRenderbufferStorage(GL_RENDERBUFFER, static_cast<GLenum>(source.format), source.width, source.height);
+    glGenFramebuffers(1, &target);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+    const bool withStencil = source.format == GL_DEPTH24_STENCIL8 || source.format == GL_DEPTH32F_STENCIL8 ||
+                             source.format == GL_DEPTH_STENCIL;
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, withStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                              GL_RENDERBUFFER, resolved);
+    glDrawBuffer(GL_NONE);
+    bool done = false;
+    if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) {
+        // A resolving copy keeps the rectangle where it is; a scissor would cut it.
+        glPushAttrib(GL_SCISSOR_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        glBlitFramebuffer(x, y, x + 1, y + 1, x, y, x + 1, y + 1, GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+        glPopAttrib();
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target);
+        glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+        done = glGetError() == GL_NO_ERROR;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
+    glBindRenderbuffer(GL_RENDERBUFFER, static_cast<GLuint>(bound));
+    glDeleteFramebuffers(1, &target);
+    glDeleteRenderbuffers(1, &resolved);
+    return done;
+}
+
+// The depth of one window pixel of the framebuffer bound for reading; false when it cannot be read.
+bool readDepth(int x, int y, float& depth) {
+    // An error left by an earlier call would be taken for this read's.
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    GLint read = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    DepthRenderbuffer source;
+    if (read != 0 && readDepthRenderbuffer(source) && source.samples > 0)
+        return readResolvedDepth(source, x, y, depth);
+    glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    return glGetError() == GL_NO_ERROR;
 }
 
 } // namespace
@@ -101,7 +181,7 @@ void MovePlaneMouseTool::selectStructureAt(int x, int y) {
     if (!readSceneTransform(viewport, inverse)) return;
     const int windowY = viewport[3] - y - 1;
     float depth = 0.0f;
-    glReadPixels(x, windowY, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    if (!readDepth(x, windowY, depth)) return;
     std::array<float, 3> point{};
     if (!unproject(static_cast<float>(x), static_cast<float>(windowY), depth, inverse, viewport, point))
         return;

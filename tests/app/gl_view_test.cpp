@@ -109,6 +109,11 @@ class GLViewTest : public ::testing::Test {
 
     void SetUp() override {
         model.showSearchableStructures(atlas.ontology());
+        makeView();
+    }
+
+    // The view with the scene installed, made with the preferences as they are now.
+    void makeView() {
         view = std::make_unique<CGLView>(preferences, prompt);
         view->setTextBoxFactory(createQtTextBox);
         tabs = std::make_unique<TabControlRenderer>(*view, nullptr);
@@ -118,11 +123,15 @@ class GLViewTest : public ::testing::Test {
         view->resize(800, 600);
     }
 
-    void TearDown() override {
+    void dropView() {
         view->installPage(nullptr);
         scene.reset();
         tabs.reset();
         view.reset();
+    }
+
+    void TearDown() override {
+        dropView();
         EXPECT_TRUE(prompt.errors.empty());
     }
 
@@ -177,6 +186,36 @@ TEST_F(GLViewTest, DraggingAShownSectionMovesIt) {
     QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, from + QPoint(80, 0));
     EXPECT_GT(std::abs(model.sectionPosition(0) - before), 2.0f);
     EXPECT_EQ(model.highlightedStructure(), nullptr); // a drag, not a click
+}
+
+TEST_F(GLViewTest, AClickOnASectionSelectsTheSameStructureWithMultisamplingOn) {
+    // The coronal section turned to face the viewer obliquely: where along the line of sight the click
+    // meets the section comes from the depth under the pointer.
+    model.setRotation({0.0f, 0.38268343f, 0.0f, 0.92387953f}, true);
+    model.setShownStructures(StructureSet{}, true);
+    model.setDisplayFlag(0, true, true);
+    const QPoint at = centre();
+    const auto clickedStructure = [&] {
+        model.setHighlightedStructure(nullptr, true);
+        paintAndWait();
+        QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, at);
+        return model.highlightedStructure();
+    };
+    const Structure* const single = clickedStructure();
+    ASSERT_NE(single, nullptr);
+
+    dropView();
+    preferences.setMultisample(4);
+    makeView();
+    const Structure* const multisampled = clickedStructure();
+    // The view did draw into a framebuffer of several samples per pixel.
+    view->makeCurrent();
+    GLint sampleBuffers = 0;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
+    view->doneCurrent();
+    ASSERT_GT(sampleBuffers, 0) << "no multisampling on this display";
+    ASSERT_NE(multisampled, nullptr);
+    EXPECT_EQ(multisampled->acronym, single->acronym);
 }
 
 TEST_F(GLViewTest, AWindowClosedOverTheViewLeavesTheSceneOnTheScreen) {

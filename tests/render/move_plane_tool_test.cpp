@@ -1,3 +1,6 @@
+// The test makes its own framebuffer objects; must precede every GL header.
+#define GL_GLEXT_PROTOTYPES 1
+
 #include "GLTestContext.h"
 #include "RenderTestSupport.h"
 #include "io/Image3d.h"
@@ -93,6 +96,49 @@ TEST_F(MovePlaneTest, ClickReadsTheDepthUnderThePointer) {
     EXPECT_TRUE(tool.mouseUp(0, 20, rowOf(2), 0, 100));
     ASSERT_NE(model().highlightedStructure(), nullptr);
     EXPECT_EQ(model().highlightedStructure()->acronym, "CTX");
+}
+
+// A view drawn with multisampling draws into a framebuffer object of several samples per pixel, made as
+// the toolkit makes it (a combined depth and stencil buffer); its depth cannot be read pixel by pixel.
+TEST_F(MovePlaneTest, ClickReadsTheDepthOfAMultisampledFramebuffer) {
+    GLint maxSamples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    if (maxSamples < 2) GTEST_SKIP() << "the driver offers no multisampling";
+    GLuint buffers[2] = {}, framebuffer = 0;
+    glGenRenderbuffers(2, buffers);
+    glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, 4, GL_RGBA8, test::kContextSize, test::kContextSize);
+    glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, 4, GL_DEPTH24_STENCIL8, test::kContextSize, test::kContextSize);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+    ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+    ASSERT_GT(samples, 0);
+    // Depth 0.5 is scene z 0: CTX. The depth the failed read leaves (0) would be scene z 10, the slab of
+    // label 0, which selects nothing.
+    glClearDepth(0.5);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    model().setSectionPosition(0, 3.0f, false);
+    tool.selectSectionPlane(0);
+    EXPECT_TRUE(tool.mouseDown(0, 20, rowOf(2), 0, 0));
+    EXPECT_TRUE(tool.mouseUp(0, 20, rowOf(2), 0, 100));
+    ASSERT_NE(model().highlightedStructure(), nullptr);
+    EXPECT_EQ(model().highlightedStructure()->acronym, "CTX");
+    // The read leaves the view's framebuffer bound.
+    GLint bound = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), framebuffer);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteRenderbuffers(2, buffers);
+    ASSERT_TRUE(test::glContext().makeCurrent());
 }
 
 TEST_F(MovePlaneTest, DragMovesOnlyAlongTheAxisInWholeSteps) {
