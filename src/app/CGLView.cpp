@@ -115,6 +115,10 @@ CGLView::CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent)
     setFormat(viewFormat(preferences_, samples));
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { router_.timer(ViewEventRouter::kViewTimerId); });
+    // A new framebuffer holds no frame. Besides a resize, which draws anyway, the widget makes one when the
+    // window reaches a screen of another pixel ratio, with no resizeGL; without this the paint that follows
+    // would keep the empty framebuffer and leave the view blank until the scene changed.
+    connect(this, &QOpenGLWidget::resized, this, [this] { requestRedraw(); });
     preferences_.addListener(this);
     setCursorShapeHandler(this);
 }

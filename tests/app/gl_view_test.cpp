@@ -25,10 +25,13 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstring>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -71,6 +74,65 @@ class SilentPrompt : public Prompt {
     std::vector<std::string> errors;
 };
 
+// The desktop's settings as a settings daemon publishes them to the X server (the XSETTINGS convention):
+// here only the font resolution, from which the toolkit takes each screen's pixel ratio (96 dpi: 1, 192
+// dpi: 2). It must exist before the application object, which looks for it once.
+class DesktopSettings {
+  public:
+    static DesktopSettings& get() {
+        static DesktopSettings settings;
+        return settings;
+    }
+
+    // The toolkit hears of the change through the X server, in its event loop.
+    void setDpi(int dpi) {
+        std::vector<std::uint8_t> data{0, 0, 0, 0}; // least significant byte first, padding
+        const auto u32 = [&](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                data.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        };
+        const std::string name = "Xft/DPI";
+        u32(++serial_);
+        u32(1);                    // one setting
+        data.push_back(0);         // an integer
+        data.push_back(0);         // padding
+        data.push_back(static_cast<std::uint8_t>(name.size()));
+        data.push_back(0);
+        data.insert(data.end(), name.begin(), name.end());
+        while (data.size() % 4 != 0)
+            data.push_back(0);
+        u32(serial_);
+        u32(static_cast<std::uint32_t>(dpi * 1024));
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window_, settingsAtom_, settingsAtom_, 8,
+                            static_cast<std::uint32_t>(data.size()), data.data());
+        xcb_flush(connection_);
+    }
+
+  private:
+    DesktopSettings() : connection_(xcb_connect(nullptr, nullptr)) {
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+        window_ = xcb_generate_id(connection_);
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        settingsAtom_ = atom("_XSETTINGS_SETTINGS");
+        setDpi(96);
+        xcb_set_selection_owner(connection_, window_, atom("_XSETTINGS_S0"), XCB_CURRENT_TIME);
+        xcb_flush(connection_);
+    }
+    xcb_atom_t atom(const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+        std::free(reply);
+        return atom;
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t window_ = 0;
+    xcb_atom_t settingsAtom_ = XCB_ATOM_NONE;
+    std::uint32_t serial_ = 0;
+};
+
 // A gene of the sample atlas with a block of strongly expressing cells around the middle of the brain.
 std::unique_ptr<GeneExpression> middleGene(const ReferenceAtlas& atlas) {
     std::vector<std::int32_t> ids;
@@ -96,6 +158,7 @@ class GLViewTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         CGLView::configureSurfaceFormat(formatPreferences());
+        DesktopSettings::get();
         static int argc = 1;
         static char name[] = "gl_view_tests";
         static char* argv[] = {name, nullptr};
@@ -251,6 +314,40 @@ TEST_F(GLViewTest, AWindowClosedOverTheViewLeavesTheSceneOnTheScreen) {
     const QImage after = onScreen();
     EXPECT_EQ(litPixels(after), litPixels(before)); // all but 0 when the view went black
     EXPECT_TRUE(after == before) << "the view shows another picture";
+}
+
+TEST_F(GLViewTest, AViewMovedToAScreenOfAnotherPixelRatioIsDrawnAgain) {
+    paintAndWait();
+    // Pixels lit in the framebuffer the toolkit composes into the window, one in sixteen.
+    const auto litPixels = [&] {
+        view->makeCurrent();
+        const QSize size = view->size() * view->devicePixelRatioF();
+        std::vector<std::uint8_t> rgba(static_cast<std::size_t>(size.width()) * size.height() * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        view->doneCurrent();
+        int lit = 0;
+        for (std::size_t i = 0; i < rgba.size(); i += 4 * 16)
+            lit += (rgba[i] | rgba[i + 1] | rgba[i + 2]) != 0;
+        return lit;
+    };
+    ASSERT_GT(litPixels(), 100);
+    // The screen's pixel ratio doubles; the toolkit tells the view its screen changed and paints the window
+    // again, as when the window is moved to a screen of another ratio.
+    const auto changeRatio = [&](int dpi, qreal ratio) {
+        DesktopSettings::get().setDpi(dpi);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->devicePixelRatioF() == ratio; }, 5000));
+        QSignalSpy swapped(view.get(), &QOpenGLWidget::frameSwapped);
+        QEvent changed(QEvent::ScreenChangeInternal);
+        QCoreApplication::sendEvent(view.get(), &changed);
+        view->update();
+        ASSERT_TRUE(swapped.wait(10000));
+        QCoreApplication::processEvents();
+    };
+    changeRatio(192, 2.0);
+    EXPECT_GT(litPixels(), 100) << "the view shows an empty framebuffer";
+    changeRatio(96, 1.0);
+    EXPECT_GT(litPixels(), 100) << "the view shows an empty framebuffer";
 }
 
 TEST_F(GLViewTest, AFlickSpinsTheSceneAndAQuickClickStopsIt) {
