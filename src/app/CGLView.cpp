@@ -1,6 +1,7 @@
 #include "app/CGLView.h"
 
 #include "app/Prompt.h"
+#include "app/QtDisplayOffer.h"
 #include "render/GL.h"
 #include "render/InputCodes.h"
 
@@ -9,11 +10,12 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QSurfaceFormat>
 #include <QWheelEvent>
+#include <QWindow>
+#include <algorithm>
 #include <stdexcept>
 
 namespace volumira {
@@ -57,23 +59,6 @@ int navigationCode(int key) {
     }
 }
 
-std::string glString(GLenum name) {
-    const auto* text = reinterpret_cast<const char*>(glGetString(name));
-    return text ? text : "";
-}
-
-// The largest multisample count the display offers, probed on a throw-away context.
-int probeMaxSamples() {
-    QOffscreenSurface surface;
-    surface.create();
-    QOpenGLContext context;
-    if (!context.create() || !context.makeCurrent(&surface)) return 0;
-    GLint samples = 0;
-    glGetIntegerv(GL_MAX_SAMPLES, &samples);
-    context.doneCurrent();
-    return samples;
-}
-
 QSurfaceFormat viewFormat(const UserPreferences& preferences, int samples) {
     QSurfaceFormat format;
     // A legacy version keeps Qt from asking for a forward-compatible (core) context, in which every
@@ -108,11 +93,8 @@ CGLView::CGLView(UserPreferences& preferences, Prompt& prompt, QWidget* parent)
     // before every paint, and a paint the toolkit makes on its own, after a menu or a dialog over the view
     // closes, left the view black until the scene changed.
     setUpdateBehavior(QOpenGLWidget::PartialUpdate);
-    const int maximum = probeMaxSamples();
-    const int samples = effectiveSamples(preferences_.multisample(), maximum);
-    preferences_.setMaxMultisample(maximum);
-    preferences_.setMultisample(samples);
-    setFormat(viewFormat(preferences_, samples));
+    QtDisplayOffer display(viewFormat(preferences_, 0));
+    setFormat(viewFormat(preferences_, chooseMultisample(display, preferences_)));
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { router_.timer(ViewEventRouter::kViewTimerId); });
     // A new framebuffer holds no frame. Besides a resize, which draws anyway, the widget makes one when the
@@ -130,9 +112,11 @@ CGLView::~CGLView() {
 }
 
 bool CGLView::checkDisplay() {
-    volumira::checkDisplay(facts_);
-    if (showDiagnostic_) prompt_.inform(diagnosticText(facts_));
-    return confirmSlowDisplay(facts_, preferences_, prompt_);
+    // A probe with the view's own format: it tells why when the view got no usable context, where the
+    // view itself would only stay blank.
+    QtDisplayOffer display(format());
+    facts_ = display.probe(std::max(format().samples(), 0));
+    return volumira::checkDisplay(facts_, showDiagnostic_, preferences_, prompt_);
 }
 
 void CGLView::installPage(GLInteractiveRenderer* page) {
@@ -145,17 +129,8 @@ void CGLView::installPage(GLInteractiveRenderer* page) {
 
 void CGLView::initializeGL() {
     frameCurrent_ = false;
-    const QSurfaceFormat got = context()->format();
-    facts_.vendor = glString(GL_VENDOR);
-    facts_.renderer = glString(GL_RENDERER);
-    facts_.version = glString(GL_VERSION);
-    facts_.extensions = glString(GL_EXTENSIONS);
-    facts_.redBits = got.redBufferSize();
-    facts_.greenBits = got.greenBufferSize();
-    facts_.blueBits = got.blueBufferSize();
-    facts_.alphaBits = got.alphaBufferSize();
-    facts_.doubleBuffered = got.swapBehavior() != QSurfaceFormat::SingleBuffer;
-    if (got.samples() > 1) glEnable(GL_MULTISAMPLE);
+    // The widget draws into a framebuffer with the chosen sample count; its context's format has none.
+    if (format().samples() > 1) glEnable(GL_MULTISAMPLE);
     contextReady_ = true;
     if (pendingPage_) {
         GLInteractiveRenderer* page = pendingPage_;
@@ -226,11 +201,24 @@ void CGLView::applyCursorShape(CursorShape shape) {
 }
 
 void CGLView::setVerticalSync(bool on) {
-    // The swap interval belongs to the surface format, fixed when the context is made: a change applies
-    // to the views made from then on.
-    QSurfaceFormat format = this->format();
-    format.setSwapInterval(on ? 1 : 0);
-    if (!context()) setFormat(format);
+    // What reaches the screen is the top-level window's surface, whose swap interval the window system
+    // reads only when that window is made; the toolkit offers no way to change it later. So a change
+    // reaches a window not made yet (the faster settings offered before the main window shows); once it
+    // is made the change applies from the next start, and the preferences dialog says so.
+    const int interval = on ? 1 : 0;
+    QSurfaceFormat defaults = QSurfaceFormat::defaultFormat();
+    defaults.setSwapInterval(interval);
+    QSurfaceFormat::setDefaultFormat(defaults);
+    if (QWindow* top = window()->windowHandle(); top && !top->handle()) {
+        QSurfaceFormat format = top->requestedFormat();
+        format.setSwapInterval(interval);
+        top->setFormat(format);
+    }
+    if (!context()) {
+        QSurfaceFormat format = this->format();
+        format.setSwapInterval(interval);
+        setFormat(format);
+    }
 }
 
 void CGLView::setMouseMoveEvents(bool on) {

@@ -43,10 +43,11 @@ class CGLView : public QOpenGLWidget,
     void setTextBoxFactory(TextBoxFactory factory) { textBoxFactory_ = std::move(factory); }
     // Where errors raised while painting are shown (the main window's status line).
     void setStatusSink(StatusSink sink) { statusSink_ = std::move(sink); }
-    // Shift held when the view was made asks for the diagnostic box once the context exists.
+    // Shift held when the view was made asks for the diagnostic box when the display is checked.
     void setShowDiagnostic(bool on) { showDiagnostic_ = on; }
-    // Checks the display the context got, once it exists: throws std::runtime_error for an unusable
-    // one; false when the user declines to go on with a slow one. Shows the diagnostic box when asked.
+    // Checks what the display gives a context of the view's format (probed afresh): throws
+    // std::runtime_error for an unusable one; false when the user declines to go on with a slow one.
+    // Shows the diagnostic box when asked.
     bool checkDisplay();
     const DisplayFacts& displayFacts() const { return facts_; }
     // Draws a frame and puts it on the clipboard as an image.

@@ -98,16 +98,18 @@ bool CVolumiraApp::start(const std::vector<std::string>& files) {
         prompt_.error("Unexpected error while initializing application window.");
         return false;
     }
+    // The display is judged before anything shows: on a display without GL the toolkit fails as soon
+    // as it draws a window that holds a GL view.
+    if (!checkDisplay()) return false;
     for (const std::string& file : files)
         if (!frame_->openGeneFile(file)) return false;
     if (!ensureAtlasUnpacked()) return false;
     frame_->show();
     shown_ = true;
     replayPending();
-    // The display is judged once its context exists, which showing the window creates; the version check
-    // follows, so that its offer never stacks on the display's questions.
+    // The version check waits for the window, so that its offer never stacks on the start-up's boxes.
     QTimer::singleShot(0, frame_.get(), [this] {
-        if (checkDisplay()) startVersionCheck();
+        startVersionCheck();
         displayChecked_ = true;
     });
     return true;
@@ -121,7 +123,6 @@ bool CVolumiraApp::checkDisplay() {
         prompt_.error(e.what());
         usable = false;
     }
-    if (!usable) QCoreApplication::exit(1);
     return usable;
 }
 

@@ -79,14 +79,15 @@ class CVolumiraApp {
     CVolumiraDoc* document() { return document_.get(); }
     std::size_t pendingRequestCount() const { return pending_.size(); }
     const VersionCheck& versionCheck() const { return *versionCheck_; }
-    // True once the shown window's display has been judged and the version check started when due.
+    // True once the window shows and the version check has started when due. (The display was judged
+    // before the window showed.)
     bool displayChecked() const { return displayChecked_; }
 
   private:
     bool windowFree() const;
     void replayPending();
     bool carryOut(const QString& request);
-    // False (and the program told to end) when the display is unusable.
+    // False, after telling the user why when it is an error, when the display is unusable.
     bool checkDisplay();
     void startVersionCheck();
 

@@ -15,7 +15,38 @@ int effectiveSamples(int requested, int maximum) {
     return effective - effective % 2;
 }
 
+bool offersSamples(const DisplayFacts& probed, int samples) {
+    if (probed.reached != DisplayFacts::Step::ContextCurrent) return false;
+    if (samples <= 0) return true;
+    // The window system falls back to a lesser format rather than fail: what it picked must still
+    // have everything the view asks for.
+    return probed.samples >= samples && probed.openGL && probed.rgba && probed.doubleBuffered &&
+           probed.redBits >= 8 && probed.greenBits >= 8 && probed.blueBits >= 8 && probed.alphaBits >= 8 &&
+           probed.depthBits >= 16;
+}
+
+int chooseMultisample(DisplayOffer& display, UserPreferences& preferences) {
+    // Without even a plain context there is nothing to learn; the preference is kept for a display that
+    // has one.
+    if (!offersSamples(display.probe(0), 0)) return 0;
+    int maximum = 0;
+    for (const int samples : {6, 4, 2}) {
+        if (offersSamples(display.probe(samples), samples)) {
+            maximum = samples;
+            break;
+        }
+    }
+    const int effective = effectiveSamples(preferences.multisample(), maximum);
+    preferences.setMaxMultisample(maximum);
+    preferences.setMultisample(effective);
+    return effective;
+}
+
 namespace {
+
+[[noreturn]] void fail(const std::string& what) {
+    throw std::runtime_error("Error initializing OpenGL: " + what);
+}
 
 bool hasExtension(const std::string& list, const std::string& name) {
     std::size_t at = 0;
@@ -27,6 +58,7 @@ bool hasExtension(const std::string& list, const std::string& name) {
     return false;
 }
 
+// The window system does not say whether a format is drawn in software; the renderer's name does.
 bool isSoftware(const DisplayFacts& facts) {
     for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
         if (facts.renderer.find(name) != std::string::npos) return true;
@@ -35,23 +67,6 @@ bool isSoftware(const DisplayFacts& facts) {
 
 } // namespace
 
-void checkDisplay(const DisplayFacts& facts) {
-    if (!facts.doubleBuffered)
-        throw std::runtime_error("Error initializing OpenGL: the display does not support double-buffering.");
-    // BGRA uploads are core since GL 1.2; the extension name is still what drivers list.
-    if (!hasExtension(facts.extensions, "GL_EXT_bgra"))
-        throw std::runtime_error("Error initializing OpenGL: BGRA pixel format not supported.");
-}
-
-std::vector<std::string> displayWarnings(const DisplayFacts& facts) {
-    std::vector<std::string> warnings;
-    if (isSoftware(facts)) warnings.push_back("The display is not hardware accelerated.");
-    if (facts.redBits + facts.greenBits + facts.blueBits < 24 || facts.alphaBits < 8)
-        warnings.push_back(
-            "The display bit depth is too low. Please set the display to 32 bits per pixel (millions of colors).");
-    return warnings;
-}
-
 std::string slowDisplayQuestion(const std::vector<std::string>& warnings) {
     std::string text = "Warning: it is likely this application will not run at a usable speed.\n\n";
     for (const std::string& w : warnings)
@@ -59,11 +74,27 @@ std::string slowDisplayQuestion(const std::vector<std::string>& warnings) {
     return text + "\nDo you want to continue?";
 }
 
-bool confirmSlowDisplay(const DisplayFacts& facts, UserPreferences& preferences, Prompt& prompt) {
-    const std::vector<std::string> warnings = displayWarnings(facts);
-    if (warnings.empty()) return true;
-    if (!prompt.askWarning(slowDisplayQuestion(warnings))) return false;
-    offerFasterVideoSettings(preferences, prompt);
+bool checkDisplay(const DisplayFacts& facts, bool showDiagnostic, UserPreferences& preferences, Prompt& prompt) {
+    using Step = DisplayFacts::Step;
+    if (facts.reached < Step::FormatDescribed) fail("could not check pixel format descriptor.");
+    if (!facts.openGL) fail("OpenGL not supported by the display.");
+    std::vector<std::string> warnings;
+    if (isSoftware(facts)) warnings.push_back("The display is not hardware accelerated.");
+    if (!facts.rgba) fail("could not initialize 32-bit color display.");
+    if (facts.redBits + facts.greenBits + facts.blueBits < 24 || facts.alphaBits < 8)
+        warnings.push_back(
+            "The display bit depth is too low. Please set the display to 32 bits per pixel (millions of colors).");
+    if (!facts.doubleBuffered) fail("the display does not support double-buffering.");
+    if (!warnings.empty()) {
+        if (!prompt.askWarning(slowDisplayQuestion(warnings))) return false;
+        offerFasterVideoSettings(preferences, prompt);
+    }
+    if (facts.reached < Step::FormatSet) fail("could not set device pixel format.");
+    if (facts.reached < Step::ContextCreated) fail("could not create display context.");
+    if (facts.reached < Step::ContextCurrent) fail("could not activate display context.");
+    // BGRA uploads are core since GL 1.2; the extension name is still what drivers list.
+    if (!hasExtension(facts.extensions, "GL_EXT_bgra")) fail("BGRA pixel format not supported.");
+    if (showDiagnostic) prompt.inform(diagnosticText(facts));
     return true;
 }
 

@@ -54,6 +54,10 @@ PreferencesDialog::PreferencesDialog(UserPreferences& preferences, QWidget* pare
         "make the rendering smoother but may also be increasingly slower.\n\nYou must quit and relaunch Volumira "
         "for this setting to take effect.");
     note->setWordWrap(true);
+    // The window system fixes the swap interval when the window is made; nothing changes it later.
+    auto* verticalSyncNote = new QLabel("This setting takes effect the next time Volumira starts.");
+    verticalSyncNote->setObjectName("VerticalSyncNote");
+    verticalSyncNote->setIndent(20);
     auto* samples = new QHBoxLayout;
     samples->addWidget(new QLabel("Multisample"));
     samples->addWidget(multisample_);
@@ -70,6 +74,7 @@ PreferencesDialog::PreferencesDialog(UserPreferences& preferences, QWidget* pare
     layout->addWidget(animation);
     layout->addWidget(fasterDrawing_);
     layout->addWidget(verticalSync_);
+    layout->addWidget(verticalSyncNote);
     layout->addWidget(note);
     layout->addLayout(samples);
     layout->addWidget(buttons);

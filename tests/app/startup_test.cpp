@@ -328,6 +328,41 @@ TEST_F(StartupTest, TheCommandLineFileIsOpenedAndABadOneEndsTheStart) {
     EXPECT_NE(prompt.errors[0].find("absent.xpr"), std::string::npos) << prompt.errors[0];
 }
 
+TEST_F(StartupTest, TheDisplayIsJudgedBeforeTheWindowShowsAndDecliningASlowOneEndsTheStart) {
+    // Sees whether the window shows when the slow display's question comes, and answers as told.
+    class Judging : public RecordingPrompt {
+      public:
+        Judging(CVolumiraApp*& app, bool goOn) : app_(app), goOn_(goOn) {}
+        bool askWarning(const std::string& text) override {
+            warnings.push_back(text);
+            windowShown.push_back(app_ && app_->frame() && app_->frame()->isVisible());
+            return goOn_;
+        }
+        std::vector<std::string> warnings;
+        std::vector<bool> windowShown;
+
+      private:
+        CVolumiraApp*& app_;
+        bool goOn_;
+    };
+    for (const bool goOn : {false, true}) {
+        SCOPED_TRACE(goOn);
+        CVolumiraApp* current = nullptr;
+        Judging judging(current, goOn);
+        preferences.setAskedOptimizeVideoSettings(true);
+        ScriptedResources resources;
+        CVolumiraApp app(resources, preferences, store, judging, {}, places());
+        current = &app;
+        EXPECT_EQ(app.start({}), goOn);
+        // The private X server draws in software.
+        ASSERT_EQ(judging.warnings.size(), 1u);
+        EXPECT_NE(judging.warnings[0].find("The display is not hardware accelerated."), std::string::npos);
+        EXPECT_EQ(judging.windowShown, std::vector<bool>{false});
+        EXPECT_EQ(app.frame()->isVisible(), goOn);
+        EXPECT_TRUE(judging.errors.empty());
+    }
+}
+
 // ---- open requests ----
 
 QByteArray framed(const QByteArray& bytes) {
@@ -697,6 +732,59 @@ TEST(RealProgram, AKilledProgramKeepsTheBookmarkMadeAndListsTheGeneFileOnceByIts
     EXPECT_EQ(settings.value("Recent File List/File1").toString().toStdString(), gad1.string());
     // The list writes all ten places; the others are empty.
     EXPECT_EQ(settings.value("Recent File List/File2").toString().toStdString(), "");
+}
+
+// Without GL in the window system the program says so in a box and ends when it is closed; it used to
+// show its window first, which brought the toolkit down.
+TEST(RealProgram, WithoutGLItTellsWhyAndEndsWithoutShowingItsWindow) {
+    SampleData::get();
+    XKeyboard keyboard;
+    ASSERT_TRUE(keyboard.usable()) << "no X server to drive";
+    test::TempDir home;
+    for (const char* folder : {"config", "data", "cache", "runtime", "User"})
+        fs::create_directories(home.file(folder));
+    fs::permissions(home.file("runtime"), fs::perms::owner_all);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"HOME", home.path()},
+             {"XDG_CONFIG_HOME", home.file("config")},
+             {"XDG_DATA_HOME", home.file("data")},
+             {"XDG_CACHE_HOME", home.file("cache")},
+             {"XDG_RUNTIME_DIR", home.file("runtime")},
+             {"VOLUMIRA_USER_DIR", home.file("User/")},
+             {"QT_XCB_GL_INTEGRATION", "none"}})
+        environment.insert(name, QString::fromStdString(value));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(VOLUMIRA_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + 60s;
+    Clock::time_point lastTry{};
+    std::vector<std::string> titlesSeen;
+    while (Clock::now() < deadline && !program.waitForFinished(100)) {
+        for (const auto& w : keyboard.shownWindowsOf(program.processId())) {
+            if (std::find(titlesSeen.begin(), titlesSeen.end(), w.title) == titlesSeen.end())
+                titlesSeen.push_back(w.title);
+            // The box's one button closes it.
+            if (w.title == "Volumira" && Clock::now() - lastTry > 3s) {
+                keyboard.focus(w.id);
+                keyboard.key(w.id, XKeyboard::kReturn);
+                lastTry = Clock::now();
+            }
+        }
+    }
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished(10000);
+        FAIL() << "the program did not end";
+    }
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_EQ(titlesSeen, std::vector<std::string>{"Volumira"});
+    // The box came after the window was made and GL asked for (not the one of missing files, earlier).
+    EXPECT_NE(program.readAllStandardError().indexOf("Cannot create platform OpenGL context"), -1);
 }
 
 TEST(OpenRequestText, IsParsedStrictly) {
