@@ -104,7 +104,7 @@ World* gWorld = nullptr;
 
 bool slotsLoaded(World& w) {
     for (int i = 0; i < kSlots; ++i) {
-        const ExpressionThumbnailRenderer& slot = w.page->slot(i);
+        const ThumbnailSlot& slot = w.page->thumbnailPage().slot(i);
         if (!slot.inUse() || slot.isLoading() || !slot.hasThumbnail()) return false;
     }
     return true;
@@ -112,14 +112,14 @@ bool slotsLoaded(World& w) {
 
 bool slotsSettled(World& w) {
     for (int i = 0; i < kSlots; ++i)
-        if (w.page->slot(i).isLoading()) return false;
+        if (w.page->thumbnailPage().slot(i).isLoading()) return false;
     return true;
 }
 
 std::string slotProblems(World& w) {
     std::string text;
     for (int i = 0; i < kSlots; ++i) {
-        const ExpressionThumbnailRenderer& slot = w.page->slot(i);
+        const ThumbnailSlot& slot = w.page->thumbnailPage().slot(i);
         if (!slot.hasThumbnail())
             text += "slot " + std::to_string(i) + ": " + (slot.inUse() ? slot.error() : "unused") + "; ";
     }
@@ -191,7 +191,7 @@ void prepare(const std::string& dir) {
         throw std::runtime_error(std::string("\"") + kQuery + "\" gives too few genes: " +
                                  std::to_string(w.list.size()));
     for (int i = 0; i < kSlots; ++i)
-        w.seriesIds.push_back(w.page->slot(i).entry().imageSeriesId);
+        w.seriesIds.push_back(w.page->thumbnailPage().slot(i).entry().imageSeriesId);
     std::printf("\"%s\": %d genes on the server, %d pages; first page series", kQuery, w.list.size(),
                 w.list.pageCount());
     for (std::int32_t id : w.seriesIds)
@@ -201,7 +201,7 @@ void prepare(const std::string& dir) {
 
 void emptyThumbnailCache(World& w) {
     for (std::int32_t id : w.seriesIds)
-        w.cache.remove(id, ExpressionThumbnailRenderer::kThumbnailLevel, kImageSeriesId);
+        w.cache.remove(id, ThumbnailSlot::kThumbnailLevel, kImageSeriesId);
 }
 
 void BM_PageTenThumbnails(benchmark::State& state) {
@@ -231,7 +231,7 @@ void BM_PageTenThumbnails(benchmark::State& state) {
 void runCurl(World& w, const std::vector<std::string>& paths) {
     std::vector<std::string> urls;
     for (const std::int32_t id : w.seriesIds)
-        urls.push_back(w.urls->gridByImageSeries(id, ExpressionThumbnailRenderer::kThumbnailLevel));
+        urls.push_back(w.urls->gridByImageSeries(id, ThumbnailSlot::kThumbnailLevel));
     volumira::bench::curlParallel(urls, paths);
 }
 

@@ -2,18 +2,12 @@
 
 #include "atlas/ReferenceAtlas.h"
 #include "expression/BrainExpressionModel.h"
-#include "expression/ExpressionAtlas.h"
-#include "io/MemoryStream.h"
 #include "render/GL.h"
 #include "render/SceneLighting.h"
 #include "render/GLDisplay.h"
 #include "render/GLTextBox.h"
-#include "render/InputCodes.h"
 #include "render/Shapes.h"
 #include "render/TabControlRenderer.h"
-#include "search/PagedGeneList.h"
-#include "search/SearchController.h"
-#include "storage/GeneExpressionCache.h"
 #include "thumbnails/ThumbnailIcons.h"
 
 #include <algorithm>
@@ -23,7 +17,6 @@ namespace volumira {
 
 namespace {
 
-constexpr int kStoresPerTrim = 10;
 constexpr int kCancelX = 480;
 
 void loadIcon(GLTextureButton& button, ThumbnailIcon icon) {
@@ -40,13 +33,15 @@ BrainThumbnailRenderer::BrainThumbnailRenderer(GLDisplay& display, PagedGeneList
                                                SearchController& controller, SearchConfigSource config,
                                                UserPreferences& preferences, GeneExpressionCache& cache,
                                                ThumbnailErrors errors)
-    : display_(display), list_(list), model_(model), atlas_(atlas), tabs_(tabs), controller_(controller),
-      config_(std::move(config)), urls_(preferences), cache_(cache), errors_(std::move(errors)),
-      grid_{atlas.dimension100(0), atlas.dimension100(1), atlas.dimension100(2)} {
+    : display_(display), model_(model), tabs_(tabs),
+      grid_{atlas.dimension100(0), atlas.dimension100(1), atlas.dimension100(2)},
+      page_(list, model, ExpressionAtlas(atlas), controller, std::move(config), preferences, cache,
+            std::move(errors)),
+      input_(*this, page_, tabs, display) {
     // Textures and display lists belong to the display's context.
     const GLDisplay::ContextGrab grab(display_);
     for (int i = 0; i < kThumbnailSlots; ++i)
-        slots_.push_back(std::make_unique<ExpressionThumbnailRenderer>(*this));
+        slots_.push_back(std::make_unique<ExpressionThumbnailRenderer>(*this, page_.slot(i)));
     titleBox_ = display_.createTextBox(500, 1, false, GLDisplay::kAlignLeft);
     statusBox_ = display_.createTextBox(250, 1, false, GLDisplay::kAlignLeft);
     cancel_ = std::make_unique<GLTextureButton>(display_, "Cancel");
@@ -61,19 +56,17 @@ BrainThumbnailRenderer::BrainThumbnailRenderer(GLDisplay& display, PagedGeneList
         header_[static_cast<std::size_t>(i)]->setEnabled(false);
     }
     layout_ = ThumbnailLayout::of(display_.width(), display_.height(), grid_, 0);
-    list_.addListener(this);
+    page_.setObserver(this);
     model_.addListener(this);
-    // A list that already holds results shows its page at once.
-    hasResults_ = list_.size() > 0;
+    // A list that already holds results shows its title and paging at once.
+    titleBox_->setText(page_.titleText());
     refreshButtons();
-    refreshTitle();
 }
 
 BrainThumbnailRenderer::~BrainThumbnailRenderer() {
-    list_.removeListener(this);
+    page_.setObserver(nullptr);
     model_.removeListener(this);
     if (timerRunning_) display_.stopTimer();
-    fetcher_.cancel();
     const GLDisplay::ContextGrab grab(display_);
     slots_.clear();
     titleBox_.reset();
@@ -148,7 +141,7 @@ void BrainThumbnailRenderer::drawHeader() {
     const int strip = stripHeight();
     const int y = height_ - strip - 21;
     for (int i = 0; i < kHeaderButtons; ++i)
-        header_[static_cast<std::size_t>(i)]->draw(i == pressedHeader_ && onPressed_);
+        header_[static_cast<std::size_t>(i)]->draw(i == input_.pressedHeader());
     const int lineHeight = titleBox_->lineHeight();
     titleBox_->draw(136, height_ + static_cast<int>((kThumbnailBandHeight - lineHeight) / 2.0 + 0.5) - strip - 24);
     glColor3f(0.5f, 0.5f, 0.5f);
@@ -159,15 +152,15 @@ void BrainThumbnailRenderer::drawHeader() {
 }
 
 void BrainThumbnailRenderer::drawThumbnails() {
-    for (auto& slot : slots_)
-        slot->draw(angle_);
+    for (int i = 0; i < kThumbnailSlots; ++i)
+        slots_[static_cast<std::size_t>(i)]->draw(angle_, input_.pressedButton(i));
 }
 
 void BrainThumbnailRenderer::drawStatusBar() {
     statusBox_->draw(5, (kThumbnailBandHeight - statusBox_->lineHeight()) / 2);
-    if (!fetcher_.isFetching()) return;
-    cancel_->draw(target_ == Target::kCancel && onPressed_);
-    cancelAll_->draw(target_ == Target::kCancelAll && onPressed_);
+    if (!page_.fetcher().isFetching()) return;
+    cancel_->draw(input_.cancelPressed());
+    cancelAll_->draw(input_.cancelAllPressed());
     const float x0 = static_cast<float>(5 + statusBox_->textWidth() + 10), x1 = x0 + 200.0f;
     glColor3f(0.6f, 0.6f, 0.6f);
     glBegin(GL_LINE_LOOP);
@@ -176,7 +169,7 @@ void BrainThumbnailRenderer::drawStatusBar() {
     glVertex2f(x1, 16.0f);
     glVertex2f(x0, 16.0f);
     glEnd();
-    RectangleShape::fill(x0, 9.0f, x0 + 200.0f * std::clamp(fetcher_.progress(), 0.0f, 1.0f), 16.0f);
+    RectangleShape::fill(x0, 9.0f, x0 + 200.0f * std::clamp(page_.fetcher().progress(), 0.0f, 1.0f), 16.0f);
 }
 
 void BrainThumbnailRenderer::setActive(bool active) {
@@ -184,11 +177,10 @@ void BrainThumbnailRenderer::setActive(bool active) {
     if (!active) {
         setAnimating(false);
         // A press held while the page goes ends here: the next one on its return starts afresh.
-        if (target_ != Target::kNone) mouseCaptureLost();
+        if (input_.hasTarget()) input_.mouseCaptureLost();
         return;
     }
-    const bool used = std::any_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->inUse(); });
-    if (used && !userStopped_) setAnimating(true);
+    if (page_.anySlotInUse() && !userStopped_) setAnimating(true);
 }
 
 void BrainThumbnailRenderer::setAnimating(bool on) {
@@ -216,62 +208,34 @@ void BrainThumbnailRenderer::toggleAnimation() {
     display_.requestRedraw();
 }
 
-// ---- list and model ----
+// ---- the page and the model ----
 
-void BrainThumbnailRenderer::giveEntry(int slot, const GeneExpression& entry, int index) {
-    slots_[static_cast<std::size_t>(slot)]->show(entry, index);
-    display_.requestRedraw();
-    if (!userStopped_) setAnimating(true);
-}
-
-void BrainThumbnailRenderer::clearSlots() {
-    const GLDisplay::ContextGrab grab(display_);
-    for (auto& slot : slots_)
-        slot->clear();
-    if (target_ == Target::kSlot) target_ = Target::kNone;
-}
-
-void BrainThumbnailRenderer::listChanged(int event, PagedGeneList& list, int value) {
-    switch (event) {
-    case kResultStored: {
-        const int first = list.currentPage() * list.pageSize();
-        const int slot = value - first;
-        if (slot >= 0 && slot < std::min(list.pageSize(), kThumbnailSlots) && value < list.size())
-            if (const GeneExpression* entry = list.result(value)) {
-                const GLDisplay::ContextGrab grab(display_);
-                giveEntry(slot, *entry, value);
-            }
-        break;
-    }
-    case kCleared:
-    case kClearedForImport:
-    case kPageChanged:
-        clearSlots();
-        break;
-    case kRequestFailed:
-        // A failed page request leaves nothing to show.
-        if (std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->inUse(); })) clearSlots();
-        break;
-    default:
-        break;
-    }
-    hasResults_ = list.size() > 0;
+void BrainThumbnailRenderer::pageChanged() {
+    titleBox_->setText(page_.titleText());
+    statusBox_->setText(page_.statusText());
     refreshButtons();
-    refreshTitle();
     display_.requestRedraw();
 }
 
-void BrainThumbnailRenderer::refreshTitle() {
-    titleText_ = list_.title() + list_.statusText();
-    titleBox_->setText(titleText_);
+void BrainThumbnailRenderer::slotChanged(int slot, SlotChange change) {
+    if (change != SlotChange::kProgress) {
+        // Display lists of a thumbnail the slot no longer holds are deleted in the display's context.
+        const GLDisplay::ContextGrab grab(display_);
+        slots_[static_cast<std::size_t>(slot)]->update();
+    }
+    display_.requestRedraw();
+    if (change != SlotChange::kEntry) return;
+    const bool inUse = page_.slot(slot).inUse();
+    input_.slotReset(slot, !inUse);
+    if (inUse && !userStopped_) setAnimating(true);
 }
 
 void BrainThumbnailRenderer::refreshButtons() {
-    const int page = list_.currentPage(), last = list_.pageCount() - 1;
+    const bool results = page_.hasResults();
     for (int i = 0; i < kHeaderButtons; ++i) {
-        bool on = hasResults_ && i != kUnused;
-        if ((i == kFirst || i == kPrevious) && page <= 0) on = false;
-        if ((i == kNext || i == kLast) && page >= last) on = false;
+        bool on = results && i != kUnused;
+        if ((i == kFirst || i == kPrevious) && page_.onFirstPage()) on = false;
+        if ((i == kNext || i == kLast) && page_.onLastPage()) on = false;
         header_[static_cast<std::size_t>(i)]->setEnabled(on);
     }
 }
@@ -280,277 +244,30 @@ void BrainThumbnailRenderer::modelChanged(std::int32_t event, BrainExpressionMod
     if (event == static_cast<std::int32_t>(ModelEvent::ExpressionStructuresChanged)) display_.requestRedraw();
 }
 
-void BrainThumbnailRenderer::storeThumbnail(int type, std::int32_t id, const std::uint8_t* data, std::size_t length) {
-    cache_.store(id, ExpressionThumbnailRenderer::kThumbnailLevel, type, data, length);
-    if (++storesSinceTrim_ >= kStoresPerTrim) {
-        storesSinceTrim_ = 0;
-        cache_.clean();
-    }
-}
-
-// ---- paging ----
-
-void BrainThumbnailRenderer::goToPage(int page) {
-    const int count = list_.pageCount();
-    if (count <= 0) return;
-    page = std::clamp(page, 0, count - 1);
-    if (page != list_.currentPage()) list_.showPage(page);
-}
-
-void BrainThumbnailRenderer::headerAction(int index, int modifiers) {
-    const int step = (modifiers & kModifierShift) ? kLargeStep : 1;
-    const int page = list_.currentPage();
-    switch (index) {
-    case kFirst: goToPage(0); break;
-    case kPrevious: goToPage(page - step); break;
-    case kNext: goToPage(page + step); break;
-    case kLast: goToPage(list_.pageCount() - 1); break;
-    case kAnimate: toggleAnimation(); break;
-    default: break;
-    }
-}
-
 // ---- input ----
 
-int BrainThumbnailRenderer::headerIndexAt(int x, int y) const {
-    const int strip = stripHeight();
-    if (y < strip || y >= strip + 24 || x < 5) return -1;
-    const int index = (x - 5) / 18;
-    return index > 5 || index == kUnused ? -1 : index;
-}
-
 bool BrainThumbnailRenderer::mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) {
-    if (button != kButtonLeft) return false;
-    if (target_ != Target::kNone) return true;
-    if (tabs_.hasMultipleTabs() && y <= tabs_.stripHeight()) {
-        if (!tabs_.mouseDown(button, x, y, modifiers, time)) return false;
-        target_ = Target::kTabs;
-        display_.redrawNow();
-        return true;
-    }
-    const int strip = stripHeight();
-    if (y >= strip && y < strip + 24) {
-        const int index = headerIndexAt(x, y);
-        if (index < 0 || !header_[static_cast<std::size_t>(index)]->enabled()) return false;
-        pressedHeader_ = index;
-        onPressed_ = true;
-        target_ = Target::kHeader;
-        display_.requestRedraw();
-        return true;
-    }
-    const int oy = overlayY(y);
-    if (fetcher_.isFetching() && oy < kThumbnailBandHeight) {
-        if (cancel_->hitTest(x, oy))
-            target_ = Target::kCancel;
-        else if (cancelAll_->hitTest(x, oy))
-            target_ = Target::kCancelAll;
-        if (target_ != Target::kNone) {
-            onPressed_ = true;
-            display_.requestRedraw();
-            return true;
-        }
-    }
-    const int slot = layout_.slotAt(x, y, strip);
-    if (slot >= 0 && slots_[static_cast<std::size_t>(slot)]->mouseDown(x, oy)) {
-        target_ = Target::kSlot;
-        targetSlot_ = slot;
-        display_.requestRedraw();
-        return true;
-    }
-    return false;
-}
-
-bool BrainThumbnailRenderer::mouseMove(int x, int y, int modifiers, std::uint32_t time) {
-    const int oy = overlayY(y);
-    bool on = onPressed_;
-    switch (target_) {
-    case Target::kNone: return false;
-    case Target::kTabs: return tabs_.mouseMove(x, y, modifiers, time);
-    case Target::kHeader: on = headerIndexAt(x, y) == pressedHeader_; break;
-    case Target::kCancel: on = cancel_->hitTest(x, oy); break;
-    case Target::kCancelAll: on = cancelAll_->hitTest(x, oy); break;
-    case Target::kSlot: slots_[static_cast<std::size_t>(targetSlot_)]->mouseMove(x, oy); break;
-    }
-    if (on != onPressed_ || target_ == Target::kSlot) display_.requestRedraw();
-    onPressed_ = on;
-    return true;
+    return input_.mouseDown(button, x, y, modifiers, time);
 }
 
 bool BrainThumbnailRenderer::mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) {
-    if (button != kButtonLeft || target_ == Target::kNone) return false;
-    const Target target = target_;
-    const int pressedHeader = pressedHeader_, slot = targetSlot_;
-    target_ = Target::kNone;
-    pressedHeader_ = -1;
-    targetSlot_ = -1;
-    onPressed_ = false;
-    const int oy = overlayY(y);
-    display_.requestRedraw();
-    switch (target) {
-    case Target::kTabs: tabs_.mouseUp(button, x, y, modifiers, time); break;
-    case Target::kHeader:
-        if (headerIndexAt(x, y) == pressedHeader) headerAction(pressedHeader, modifiers);
-        break;
-    case Target::kCancel:
-        if (cancel_->hitTest(x, oy)) cancelDownload();
-        break;
-    case Target::kCancelAll:
-        if (cancelAll_->hitTest(x, oy)) cancelAllDownloads();
-        break;
-    case Target::kSlot: slotAction(slot, slots_[static_cast<std::size_t>(slot)]->mouseUp(x, oy)); break;
-    case Target::kNone: break;
-    }
-    return true;
+    return input_.mouseUp(button, x, y, modifiers, time);
+}
+
+bool BrainThumbnailRenderer::mouseMove(int x, int y, int modifiers, std::uint32_t time) {
+    return input_.mouseMove(x, y, modifiers, time);
 }
 
 void BrainThumbnailRenderer::mouseCaptureLost() {
-    if (target_ == Target::kTabs) tabs_.mouseCaptureLost();
-    if (target_ == Target::kSlot) slots_[static_cast<std::size_t>(targetSlot_)]->forgetPress();
-    target_ = Target::kNone;
-    pressedHeader_ = -1;
-    targetSlot_ = -1;
-    onPressed_ = false;
-    display_.requestRedraw();
-}
-
-void BrainThumbnailRenderer::slotAction(int slot, ExpressionThumbnailRenderer::Action action) {
-    if (action == ExpressionThumbnailRenderer::Action::kNone) return;
-    // Copied first: a search started here clears the list, and with it the slot.
-    const ThumbnailEntry entry = slots_[static_cast<std::size_t>(slot)]->entry();
-    const std::string& name = entry.symbol.empty() ? entry.name : entry.symbol;
-    switch (action) {
-    case ExpressionThumbnailRenderer::Action::kDownload: {
-        std::string url;
-        try {
-            if (entry.fileUrl.find("://") != std::string::npos)
-                url = entry.fileUrl;
-            else
-                url = urls_.grid({entry.imageSeriesId, entry.experimentId, entry.geneId, entry.gridPath()},
-                                 kDownloadLevel);
-        } catch (const std::exception& e) {
-            if (errors_) errors_(e.what());
-            return;
-        }
-        queueDownload(name, url);
-        break;
-    }
-    case ExpressionThumbnailRenderer::Action::kAllExperiments:
-        if (entry.geneId != 0)
-            controller_.listImageSeries(name, entry.geneId);
-        else
-            controller_.startTextSearch(name, "genesym=" + name, true);
-        break;
-    case ExpressionThumbnailRenderer::Action::kSimilarGenes: controller_.findSimilar(name, entry.imageSeriesId); break;
-    case ExpressionThumbnailRenderer::Action::kNone: break;
-    }
+    input_.mouseCaptureLost();
 }
 
 bool BrainThumbnailRenderer::keyChar(char32_t character, int, std::uint32_t) {
-    if (character != U' ') return false;
-    toggleAnimation();
-    return true;
+    return input_.keyChar(character);
 }
 
 bool BrainThumbnailRenderer::keySpecial(int code, int, std::uint32_t) {
-    const int page = list_.currentPage();
-    switch (code) {
-    case kKeyLeft: goToPage(page - 1); break;
-    case kKeyRight: goToPage(page + 1); break;
-    case kKeyPageUp: goToPage(page - kLargeStep); break;
-    case kKeyPageDown: goToPage(page + kLargeStep); break;
-    case kKeyHome: goToPage(0); break;
-    case kKeyEnd: goToPage(list_.pageCount() - 1); break;
-    default: return false;
-    }
-    return true;
-}
-
-// ---- downloads ----
-
-void BrainThumbnailRenderer::queueDownload(const std::string& name, const std::string& url) {
-    queue_.push_back({name, url});
-    startNextDownload();
-}
-
-void BrainThumbnailRenderer::startNextDownload() {
-    std::string failure;
-    while (!fetcher_.isFetching() && !queue_.empty()) {
-        const QueuedDownload next = queue_.front();
-        queue_.pop_front();
-        try {
-            fetcher_.fetch(next.name, next.url, this, 0);
-            downloading_ = next.name;
-        } catch (const std::exception& e) {
-            fetcher_.cancel();
-            failure = e.what();
-        }
-    }
-    refreshStatus();
-    display_.requestRedraw();
-    if (!failure.empty() && errors_) errors_(failure);
-}
-
-void BrainThumbnailRenderer::refreshStatus() {
-    if (!fetcher_.isFetching()) {
-        setStatus("");
-        return;
-    }
-    std::string text = "Downloading " + downloading_;
-    if (!queue_.empty()) text += " - " + std::to_string(queue_.size()) + " queued";
-    setStatus(std::move(text));
-}
-
-void BrainThumbnailRenderer::setStatus(std::string text) {
-    statusText_ = std::move(text);
-    statusBox_->setText(statusText_);
-}
-
-void BrainThumbnailRenderer::fetchComplete(GeneFetcher&, const std::uint8_t* data, std::size_t length) {
-    const std::string name = downloading_;
-    std::string failure;
-    try {
-        MemoryStream stream(length);
-        if (length > 0) stream.write(data, length);
-        stream.seek(0);
-        auto gene = std::make_unique<GeneExpression>(stream, ExpressionAtlas(atlas_));
-        model_.addGene(std::move(gene));
-    } catch (const std::exception& e) {
-        failure = std::string("Error reading gene data. ") + e.what();
-    }
-    fetcher_.cancel();
-    if (!queue_.empty()) {
-        startNextDownload();
-    } else {
-        // A file that could not be read is not reported as downloaded.
-        setStatus(failure.empty() ? name + " downloaded" : "");
-        display_.requestRedraw();
-    }
-    // Last: the error box may run a nested event loop.
-    if (!failure.empty() && errors_) errors_(failure);
-}
-
-void BrainThumbnailRenderer::fetchFailed(GeneFetcher&, const std::string& message) {
-    const std::string name = downloading_;
-    fetcher_.cancel();
-    startNextDownload();
-    // A lost download is said, not dropped silently.
-    if (errors_) errors_("Error downloading gene data for " + name + ". " + message);
-}
-
-void BrainThumbnailRenderer::fetchProgress(GeneFetcher&, float) {
-    display_.requestRedraw();
-}
-
-void BrainThumbnailRenderer::cancelDownload() {
-    fetcher_.cancel();
-    startNextDownload();
-}
-
-void BrainThumbnailRenderer::cancelAllDownloads() {
-    fetcher_.cancel();
-    queue_.clear();
-    setStatus("");
-    display_.requestRedraw();
+    return input_.keySpecial(code);
 }
 
 } // namespace volumira

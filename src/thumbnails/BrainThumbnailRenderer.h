@@ -1,27 +1,22 @@
 #pragma once
 
-// The page of a result tab: up to ten genes of a paged gene list as rotating expression thumbnails,
-// a header with paging buttons and the list's title, and a status bar for the queue of full downloads,
-// which a GeneFetcher fetches one at a time and the page adds to the document's model. Owns the ten
-// slots, the header and status controls, the download queue and the fetcher; everything else is the
-// caller's and must outlive the page.
+// Draws the page of a result tab: the ThumbnailPage it owns (up to ten genes of a paged gene list) as
+// rotating expression thumbnails, a header with paging buttons and the list's title, and a status bar for
+// the download queue; it runs the rotation. Its mouse and keys go to a ThumbnailPageInput, which turns them
+// into the page's commands. Owns the page, the input, the ten slot renderers and the header and status
+// controls; everything else is the caller's and must outlive it.
 
 #include "expression/BrainExpressionModelListener.h"
-#include "net/GeneFetchCompletionListener.h"
-#include "net/GeneFetcher.h"
-#include "net/ServerUrls.h"
 #include "render/GLRenderer.h"
 #include "render/GLTextureButton.h"
 #include "render/TimerListener.h"
-#include "search/PagedGeneListListener.h"
 #include "thumbnails/ExpressionThumbnailRenderer.h"
 #include "thumbnails/ThumbnailLayout.h"
+#include "thumbnails/ThumbnailPage.h"
+#include "thumbnails/ThumbnailPageInput.h"
 
 #include <array>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -33,29 +28,18 @@ class GLTextBox;
 class GeneExpressionCache;
 class PagedGeneList;
 class ReferenceAtlas;
-class SearchConfig;
 class SearchController;
 class TabControlRenderer;
 class UserPreferences;
 
-// Shows an error to the user (a message box in the window); the page goes on afterwards.
-using ThumbnailErrors = std::function<void(const std::string& message)>;
-// The search configuration of the moment: an update from the server may replace it while a page lives.
-using SearchConfigSource = std::function<const SearchConfig&()>;
-
 class BrainThumbnailRenderer : public GLInteractiveRenderer,
-                               public PagedGeneListListener,
-                               public GeneFetchCompletionListener,
+                               public ThumbnailPageObserver,
                                public BrainExpressionModelListener,
                                public TimerListener {
   public:
     static constexpr int kTimerMs = 50;
     static constexpr int kHeaderButtons = 6;
     enum HeaderButton { kFirst = 0, kPrevious = 1, kNext = 2, kLast = 3, kUnused = 4, kAnimate = 5 };
-    // Pages moved by the paging buttons with Shift, and by Page Up and Page Down.
-    static constexpr int kLargeStep = 5;
-    // The level of the grid file a download fetches.
-    static constexpr int kDownloadLevel = 2;
 
     // cache: the process-wide thumbnail cache (resultListThumbnailCache()). The display's context must
     // be current or obtainable: the page's textures are made here.
@@ -73,7 +57,7 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     void resize(int width, int height) override;
     void setActive(bool active) override;
 
-    // Window coordinates (y downwards), left button only.
+    // Window coordinates (y downwards), left button only; handled by the input.
     bool mouseDown(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseUp(int button, int x, int y, int modifiers, std::uint32_t time) override;
     bool mouseMove(int x, int y, int modifiers, std::uint32_t time) override;
@@ -81,85 +65,58 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     bool keyChar(char32_t character, int modifiers, std::uint32_t time) override;
     bool keySpecial(int code, int modifiers, std::uint32_t time) override;
 
-    void listChanged(int event, PagedGeneList& list, int value) override;
-    void fetchComplete(GeneFetcher& fetcher, const std::uint8_t* data, std::size_t length) override;
-    void fetchFailed(GeneFetcher& fetcher, const std::string& message) override;
-    void fetchProgress(GeneFetcher& fetcher, float fraction) override;
+    void pageChanged() override;
+    void slotChanged(int slot, SlotChange change) override;
     void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) override;
     void timerTick() override;
 
-    // The download queue: name shown in the status bar, url of the grid file.
-    virtual void queueDownload(const std::string& name, const std::string& url);
     virtual void setAnimating(bool on);
-    virtual void cancelDownload();
-    virtual void cancelAllDownloads();
+    // On when off, off (and kept off as the user's wish) when on.
+    void toggleAnimation();
 
-    // State for the window and for tests.
+    // What is drawn.
+    ThumbnailPage& thumbnailPage() { return page_; }
+    const ThumbnailPage& thumbnailPage() const { return page_; }
+    // The state for the window and for tests.
     const ThumbnailLayout& layout() const { return layout_; }
     bool headerButtonEnabled(int index) const { return header_[static_cast<std::size_t>(index)]->enabled(); }
-    const std::string& statusText() const { return statusText_; }
-    const std::string& titleText() const { return titleText_; }
     bool isAnimating() const { return animating_; }
     bool userStoppedAnimation() const { return userStopped_; }
     float thumbnailAngle() const { return angle_; }
-    std::size_t queuedDownloads() const { return queue_.size(); }
-    const GeneFetcher& fetcher() const { return fetcher_; }
     ExpressionThumbnailRenderer& slot(int index) { return *slots_.at(static_cast<std::size_t>(index)); }
-    // Where a control of the page lies in window coordinates (y downwards), for input.
+    const ExpressionThumbnailRenderer& slot(int index) const {
+        return *slots_.at(static_cast<std::size_t>(index));
+    }
+
+    // Where the controls lie, for input. Window coordinates (y downwards) unless said otherwise.
     int headerButtonWindowX(int index) const { return 5 + 18 * index + 8; }
     int headerWindowY() const { return stripHeight() + 10; }
+    // The tab strip's height while it shows, else 0.
+    int stripHeight() const;
+    // A window row in overlay coordinates (y upwards).
+    int overlayY(int windowY) const { return height_ - 1 - windowY; }
+    // In overlay coordinates.
+    const GLTextureButton& cancelButton() const { return *cancel_; }
+    const GLTextureButton& cancelAllButton() const { return *cancelAll_; }
 
-    // What the slots use of the page.
+    // What the slot renderers use.
     GLDisplay& display() { return display_; }
-    ReferenceAtlas& atlas() { return atlas_; }
     const std::array<int, 3>& atlasGrid() const { return grid_; }
     const BrainExpressionModel& model() const { return model_; }
-    const PagedGeneList& list() const { return list_; }
-    const SearchConfig& searchConfig() const { return config_(); }
-    const ServerUrls& urls() const { return urls_; }
-    GeneExpressionCache& cache() { return cache_; }
-    // Stores a downloaded thumbnail file; every tenth store trims the cache.
-    void storeThumbnail(int type, std::int32_t id, const std::uint8_t* data, std::size_t length);
-    // Thumbnails the server could not give, so that showing their page again does not ask once more.
-    void markMissing(const std::string& key) { missing_.insert(key); }
-    bool isMissing(const std::string& key) const { return missing_.count(key) != 0; }
 
   private:
-    struct QueuedDownload {
-        std::string name, url;
-    };
-    enum class Target { kNone, kTabs, kHeader, kCancel, kCancelAll, kSlot };
-
-    int stripHeight() const;
     void placeControls();
-    void giveEntry(int slot, const GeneExpression& entry, int index);
-    void clearSlots();
     void drawHeader();
     void drawThumbnails();
     void drawStatusBar();
-    void refreshTitle();
     void refreshButtons();
-    void startNextDownload();
-    void refreshStatus();
-    void setStatus(std::string text);
-    void goToPage(int page);
-    void headerAction(int index, int modifiers);
-    void slotAction(int slot, ExpressionThumbnailRenderer::Action action);
-    void toggleAnimation();
-    int headerIndexAt(int x, int y) const;
-    int overlayY(int windowY) const { return height_ - 1 - windowY; }
 
     GLDisplay& display_;
-    PagedGeneList& list_;
     BrainExpressionModel& model_;
-    ReferenceAtlas& atlas_;
     TabControlRenderer& tabs_;
-    SearchController& controller_;
-    SearchConfigSource config_;
-    ServerUrls urls_;
-    GeneExpressionCache& cache_;
-    ThumbnailErrors errors_;
     std::array<int, 3> grid_;
+    ThumbnailPage page_;
+    ThumbnailPageInput input_;
     int width_ = 1, height_ = 1;
     ThumbnailLayout layout_;
     std::vector<std::unique_ptr<ExpressionThumbnailRenderer>> slots_;
@@ -167,21 +124,10 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
     bool animating_ = false;
     bool timerRunning_ = false;
     bool userStopped_ = false;
-    bool hasResults_ = false;
     float angle_ = 0.5f;
     std::unique_ptr<GLTextBox> titleBox_, statusBox_;
-    std::string titleText_, statusText_;
     std::array<std::unique_ptr<GLTextureButton>, kHeaderButtons> header_;
     std::unique_ptr<GLTextureButton> cancel_, cancelAll_;
-    int pressedHeader_ = -1;
-    bool onPressed_ = false;
-    Target target_ = Target::kNone;
-    int targetSlot_ = -1;
-    std::deque<QueuedDownload> queue_;
-    std::string downloading_;
-    GeneFetcher fetcher_;
-    int storesSinceTrim_ = 0;
-    std::set<std::string> missing_;
 };
 
 } // namespace volumira

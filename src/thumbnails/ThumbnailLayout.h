@@ -1,21 +1,18 @@
 #pragma once
 
-// The arithmetic of the thumbnail page without GL: the page layout, the points of a thumbnail's cloud
-// and the texts of a slot.
+// The arithmetic of drawing the thumbnail page: the page layout and the points of a thumbnail's cloud.
 
 #include "expression/GeneExpression.h"
+#include "thumbnails/ThumbnailEntry.h"
 
 #include <array>
-#include <cstdint>
-#include <string>
 #include <vector>
 
 namespace volumira {
 
 struct Structure;
 
-// Slots of one page: two columns of five.
-inline constexpr int kThumbnailSlots = 10;
+// The slots of a page stand in two columns of five.
 inline constexpr int kThumbnailRows = 5;
 // Height of the header band and of the status bar.
 inline constexpr int kThumbnailBandHeight = 26;
@@ -48,25 +45,5 @@ struct ThumbnailGroup {
 // points in the structure's colour x 0.8 with alpha min(8.5 a, 1) (a = 1 above 25 expressors, else
 // (count - 5) / 25); cells of 4 or fewer expressors are left out.
 std::vector<ThumbnailGroup> thumbnailGroups(const std::vector<GeneExpression::StructureCells>& groups);
-
-// What a slot shows of a list entry, copied so that the slot never reaches into a list that may have
-// been cleared.
-struct ThumbnailEntry {
-    std::string name, symbol, condition, fileUrl;
-    std::int32_t imageSeriesId = 0, experimentId = 0, geneId = 0;
-    std::int32_t plane = -1, probeOrientation = -1, fileSize = 0;
-    float score = -1.0f;
-    bool available = true;
-
-    static ThumbnailEntry of(const GeneExpression& gene);
-    // The file's path on the grid server when the entry names one without a scheme; empty otherwise.
-    std::string gridPath() const;
-};
-
-// Three lines: the symbol (when there is one), the name, then plane, score and strand as far as known,
-// each led by " - " (" - coronal - 0.500 - antisense"); the third line is empty when none is known.
-std::string thumbnailDescription(const ThumbnailEntry& entry);
-// "123 KB" (bytes / 1024 rounded), or empty for an unknown size.
-std::string thumbnailSizeText(std::int32_t bytes);
 
 } // namespace volumira

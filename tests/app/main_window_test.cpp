@@ -1389,7 +1389,9 @@ TEST_F(SearchWindowTest, FindPreviewDownloadAndFollowUpWithoutLeavingTheWindow) 
     EXPECT_EQ(found[1], "Gad2");
     EXPECT_FALSE(frame.view().detailViewShown());
     BrainThumbnailRenderer& page = pageOf(gad);
-    ASSERT_TRUE(eventually([&] { return page.slot(0).hasThumbnail() && page.slot(1).hasThumbnail(); }, 20000));
+    ASSERT_TRUE(eventually(
+        [&] { return page.thumbnailPage().slot(0).hasThumbnail() && page.thumbnailPage().slot(1).hasThumbnail(); },
+        20000));
 
     // "Download" on Gad1: its row in the gene list and its gene in the model.
     clickPage(frame, page.slot(0).downloadX() + 12, page.slot(0).downloadY() + 8);

@@ -200,10 +200,11 @@ class ThumbnailPageTest : public ::testing::Test {
             list.addResult(std::make_unique<GeneExpression>("gene " + std::to_string(i), "G" + std::to_string(i)), i);
         list.setTotal(count);
     }
+    ThumbnailPage& thumbs() { return page->thumbnailPage(); }
     bool pumpUntil(const std::function<bool()>& done) { return dispatcher.pumpUntil(done, kPatience); }
     bool slotsSettled(int count) {
         for (int i = 0; i < count; ++i)
-            if (page->slot(i).isLoading()) return false;
+            if (thumbs().slot(i).isLoading()) return false;
         return true;
     }
 
@@ -292,9 +293,9 @@ TEST_F(ThumbnailPageTest, HeaderButtonsFollowThePageAndShiftStepsFive) {
     }
     // The slots show the page's entries.
     list.showPage(3);
-    EXPECT_EQ(page->slot(0).entry().symbol, "G30");
-    EXPECT_EQ(page->slot(9).entry().symbol, "G39");
-    EXPECT_NE(page->titleText().find("100 experiments, displaying 31-40"), std::string::npos) << page->titleText();
+    EXPECT_EQ(thumbs().slot(0).entry().symbol, "G30");
+    EXPECT_EQ(thumbs().slot(9).entry().symbol, "G39");
+    EXPECT_NE(thumbs().titleText().find("100 experiments, displaying 31-40"), std::string::npos) << thumbs().titleText();
 }
 
 TEST_F(ThumbnailPageTest, KeysPageAndHomeOnTheFirstPageChangesNothing) {
@@ -336,7 +337,7 @@ TEST_F(ThumbnailPageTest, EntriesWithoutAThumbnailShowThatThreeDIsNotAvailable) 
                                  {1, "Server not available for gene lookup by experiment ID."},
                                  {2, ""}};
     for (const Expected& e : expected) {
-        const ExpressionThumbnailRenderer& slot = page->slot(e.slot);
+        const ThumbnailSlot& slot = thumbs().slot(e.slot);
         EXPECT_EQ(slot.message(), "3D not available") << e.slot;
         EXPECT_TRUE(slot.lacksThumbnail());
         EXPECT_FALSE(slot.hasThumbnail());
@@ -344,7 +345,7 @@ TEST_F(ThumbnailPageTest, EntriesWithoutAThumbnailShowThatThreeDIsNotAvailable) 
             EXPECT_EQ(slot.error(), e.error);
         }
     }
-    EXPECT_FALSE(page->slot(2).error().empty()) << "the failed transfer's message is kept";
+    EXPECT_FALSE(thumbs().slot(2).error().empty()) << "the failed transfer's message is kept";
     // The dark red plate over the thumbnail area of a slot without 3D data.
     const auto& at = page->layout().slotCorners[0];
     const std::array<int, 3> red = pixel(at[0] + 20, at[1] + page->layout().rowHeight - 20);
@@ -354,8 +355,8 @@ TEST_F(ThumbnailPageTest, EntriesWithoutAThumbnailShowThatThreeDIsNotAvailable) 
     const int before = Sample::get().settledGridRequests();
     list.setTotal(0);
     list.addResult(std::make_unique<GeneExpression>(missing), 0);
-    EXPECT_FALSE(page->slot(0).isLoading());
-    EXPECT_EQ(page->slot(0).message(), "3D not available");
+    EXPECT_FALSE(thumbs().slot(0).isLoading());
+    EXPECT_EQ(thumbs().slot(0).message(), "3D not available");
     EXPECT_EQ(Sample::get().settledGridRequests(), before);
 }
 
@@ -367,25 +368,25 @@ TEST_F(ThumbnailPageTest, ThumbnailsLoadFromTheServerOnceAndThenFromTheCache) {
     list.setTotal(12);
     ASSERT_TRUE(pumpUntil([&] { return slotsSettled(10); }));
     for (int i = 0; i < 10; ++i) {
-        EXPECT_TRUE(page->slot(i).hasThumbnail()) << i << ": " << page->slot(i).error();
+        EXPECT_TRUE(thumbs().slot(i).hasThumbnail()) << i << ": " << thumbs().slot(i).error();
         EXPECT_TRUE(cache.contains(gene(i).series.front().imageSeriesId, kImageSeriesId)) << i;
     }
     // Thumbnails of the coarse level, with cells.
-    EXPECT_FALSE(page->slot(0).thumbnail()->cells().empty());
+    EXPECT_FALSE(thumbs().slot(0).thumbnail()->cells().empty());
     EXPECT_EQ(Sample::get().gridRequestsOnceAtLeast(before + 10) - before, 10);
 
     list.showPage(1);
     ASSERT_TRUE(pumpUntil([&] { return slotsSettled(2); }));
-    EXPECT_TRUE(page->slot(1).hasThumbnail());
-    EXPECT_FALSE(page->slot(2).inUse());
+    EXPECT_TRUE(thumbs().slot(1).hasThumbnail());
+    EXPECT_FALSE(thumbs().slot(2).inUse());
     const int afterSecondPage = Sample::get().gridRequestsOnceAtLeast(before + 12);
     EXPECT_EQ(afterSecondPage - before, 12);
 
     // Back to a page already seen: every thumbnail at once, no request.
     list.showPage(0);
     for (int i = 0; i < 10; ++i) {
-        EXPECT_TRUE(page->slot(i).hasThumbnail()) << i;
-        EXPECT_FALSE(page->slot(i).isLoading()) << i;
+        EXPECT_TRUE(thumbs().slot(i).hasThumbnail()) << i;
+        EXPECT_FALSE(thumbs().slot(i).isLoading()) << i;
     }
     dispatcher.pumpPending();
     EXPECT_EQ(Sample::get().settledGridRequests(), afterSecondPage);
@@ -396,7 +397,7 @@ TEST_F(ThumbnailPageTest, ThePointCloudIsDrawnFromListsBuiltOnceInTheSlotArea) {
     list.addResult(std::make_unique<GeneExpression>("empty", "Empty"), 1);
     list.setTotal(2);
     ASSERT_TRUE(pumpUntil([&] { return slotsSettled(2); }));
-    ASSERT_TRUE(page->slot(0).hasThumbnail()) << page->slot(0).error();
+    ASSERT_TRUE(thumbs().slot(0).hasThumbnail()) << thumbs().slot(0).error();
     const ThumbnailLayout& l = page->layout();
     const auto& s0 = l.slotCorners[0];
     const auto& s2 = l.slotCorners[2];
@@ -425,7 +426,7 @@ TEST_F(ThumbnailPageTest, ThePointCloudIsDrawnFromListsBuiltOnceInTheSlotArea) {
     std::size_t points = 0, cells = 0;
     for (const ThumbnailGroup& g : page->slot(0).groups())
         points += g.points.size();
-    for (const ExpressionCell& c : page->slot(0).thumbnail()->cells())
+    for (const ExpressionCell& c : thumbs().slot(0).thumbnail()->cells())
         cells += c.expressors > 4 && c.structure && c.structure->order > 0 && c.structure->index != 0;
     EXPECT_EQ(points, cells);
 }
@@ -496,10 +497,10 @@ TEST_F(ThumbnailPageTest, QueuedDownloadsReportInTheStatusAndOpenInTheModel) {
     while (known.size() < 3)
         known.push_back(gene(static_cast<int>(known.size()) + 20).symbol);
     for (const std::string& s : known)
-        page->queueDownload(s, urls.gridByImageSeries(gene(s).series.front().imageSeriesId, 2));
-    EXPECT_EQ(page->statusText(), "Downloading " + known[0] + " - 2 queued");
-    ASSERT_TRUE(pumpUntil([&] { return !page->fetcher().isFetching() && page->queuedDownloads() == 0; }));
-    EXPECT_EQ(page->statusText(), known[2] + " downloaded");
+        thumbs().queueDownload(s, urls.gridByImageSeries(gene(s).series.front().imageSeriesId, 2));
+    EXPECT_EQ(thumbs().statusText(), "Downloading " + known[0] + " - 2 queued");
+    ASSERT_TRUE(pumpUntil([&] { return !thumbs().fetcher().isFetching() && thumbs().queuedDownloads() == 0; }));
+    EXPECT_EQ(thumbs().statusText(), known[2] + " downloaded");
     ASSERT_EQ(model->geneCount(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(model->geneAt(i).symbol(), known[static_cast<std::size_t>(i)]);
@@ -509,13 +510,13 @@ TEST_F(ThumbnailPageTest, QueuedDownloadsReportInTheStatusAndOpenInTheModel) {
 
     // Cancel moves on to the next; Cancel All empties the queue.
     for (const std::string& s : known)
-        page->queueDownload(s, urls.gridByImageSeries(gene(s).series.front().imageSeriesId, 2));
-    page->cancelDownload();
-    EXPECT_EQ(page->statusText(), "Downloading " + known[1] + " - 1 queued");
-    page->cancelAllDownloads();
-    EXPECT_EQ(page->statusText(), "");
-    EXPECT_FALSE(page->fetcher().isFetching());
-    EXPECT_EQ(page->queuedDownloads(), 0u);
+        thumbs().queueDownload(s, urls.gridByImageSeries(gene(s).series.front().imageSeriesId, 2));
+    thumbs().cancelDownload();
+    EXPECT_EQ(thumbs().statusText(), "Downloading " + known[1] + " - 1 queued");
+    thumbs().cancelAllDownloads();
+    EXPECT_EQ(thumbs().statusText(), "");
+    EXPECT_FALSE(thumbs().fetcher().isFetching());
+    EXPECT_EQ(thumbs().queuedDownloads(), 0u);
     dispatcher.pumpPending();
     EXPECT_EQ(model->geneCount(), 3);
 }
@@ -523,24 +524,24 @@ TEST_F(ThumbnailPageTest, QueuedDownloadsReportInTheStatusAndOpenInTheModel) {
 TEST_F(ThumbnailPageTest, BadAndFailedDownloadsAreReportedAndTheQueueGoesOn) {
     const ServerUrls urls(*preferences);
     const std::string base = "http://127.0.0.1:" + std::to_string(Sample::get().port());
-    page->queueDownload("Versions", base + "/Volumira/versions.xml"); // not a grid file
-    page->queueDownload("Nowhere", base + "/GridFile?imageseriesid=987654&level=2");
-    page->queueDownload("Gad1", urls.gridByImageSeries(gene("Gad1").series.front().imageSeriesId, 2));
-    ASSERT_TRUE(pumpUntil([&] { return !page->fetcher().isFetching() && page->queuedDownloads() == 0; }));
+    thumbs().queueDownload("Versions", base + "/Volumira/versions.xml"); // not a grid file
+    thumbs().queueDownload("Nowhere", base + "/GridFile?imageseriesid=987654&level=2");
+    thumbs().queueDownload("Gad1", urls.gridByImageSeries(gene("Gad1").series.front().imageSeriesId, 2));
+    ASSERT_TRUE(pumpUntil([&] { return !thumbs().fetcher().isFetching() && thumbs().queuedDownloads() == 0; }));
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0].rfind("Error reading gene data. ", 0), 0u) << errors[0];
     EXPECT_GT(errors[0].size(), std::string("Error reading gene data. ").size());
     EXPECT_NE(errors[1].find("Nowhere"), std::string::npos) << errors[1];
     ASSERT_EQ(model->geneCount(), 1);
     EXPECT_EQ(model->geneAt(0).symbol(), "Gad1");
-    EXPECT_EQ(page->statusText(), "Gad1 downloaded");
+    EXPECT_EQ(thumbs().statusText(), "Gad1 downloaded");
 
     // A bad file alone is not reported as downloaded.
     errors.clear();
-    page->queueDownload("Versions", base + "/Volumira/versions.xml");
-    ASSERT_TRUE(pumpUntil([&] { return !page->fetcher().isFetching(); }));
+    thumbs().queueDownload("Versions", base + "/Volumira/versions.xml");
+    ASSERT_TRUE(pumpUntil([&] { return !thumbs().fetcher().isFetching(); }));
     EXPECT_EQ(errors.size(), 1u);
-    EXPECT_EQ(page->statusText(), "");
+    EXPECT_EQ(thumbs().statusText(), "");
 }
 
 TEST_F(ThumbnailPageTest, TheDownloadButtonQueuesTheEntrysGeneIntoTheModel) {
@@ -548,10 +549,10 @@ TEST_F(ThumbnailPageTest, TheDownloadButtonQueuesTheEntrysGeneIntoTheModel) {
     list.setTotal(1);
     ExpressionThumbnailRenderer& slot = page->slot(0);
     clickOverlay(slot.downloadX() + 5, slot.downloadY() + 5);
-    EXPECT_EQ(page->statusText(), "Downloading Gad1");
+    EXPECT_EQ(thumbs().statusText(), "Downloading Gad1");
     ASSERT_TRUE(pumpUntil([&] { return model->geneCount() == 1; }));
     EXPECT_EQ(model->geneAt(0).imageSeriesId(), gene("Gad1").series.front().imageSeriesId);
-    EXPECT_EQ(page->statusText(), "Gad1 downloaded");
+    EXPECT_EQ(thumbs().statusText(), "Gad1 downloaded");
 }
 
 TEST_F(ThumbnailPageTest, AnimationRunsOnlyWhileShownAndSpaceStopsIt) {
@@ -589,12 +590,12 @@ TEST_F(ThumbnailPageTest, FileSizesUpToFiveDigitsOfKilobytesFitTheirBoxOnOneLine
         list.addResult(std::move(entry), i);
     }
     list.setTotal(4);
-    EXPECT_EQ(page->slot(2).sizeText(), "1506 KB");
+    EXPECT_EQ(thumbs().slot(2).sizeText(), "1506 KB");
     for (int i = 0; i < 4; ++i) {
         const auto& box = static_cast<const QtGLTextBox&>(page->slot(i).sizeBox());
-        EXPECT_LE(box.textHeight(), box.lineHeight()) << page->slot(i).sizeText() << " wraps";
+        EXPECT_LE(box.textHeight(), box.lineHeight()) << thumbs().slot(i).sizeText() << " wraps";
         // Whole, not shortened at the box's edge.
-        const QString text = QString::fromStdString(page->slot(i).sizeText());
+        const QString text = QString::fromStdString(thumbs().slot(i).sizeText());
         EXPECT_GE(box.width(), QFontMetrics(QGuiApplication::font()).horizontalAdvance(text))
             << text.toStdString();
     }
@@ -626,15 +627,15 @@ TEST_F(ThumbnailPageTest, ASearchThatReusesTheListTitlesThePageAtOnce) {
         {"Gad1 on the server", [&] { list.searchText(url, "Gad1", "Gad1 on the server", "0310", false); }},
     };
     // The line is the title followed by the list's status.
-    const auto titled = [&](const std::string& title) { return page->titleText() == title + list.statusText(); };
+    const auto titled = [&](const std::string& title) { return thumbs().titleText() == title + list.statusText(); };
     list.setTitle("Earlier search");
     fillBare(3);
-    ASSERT_TRUE(titled("Earlier search")) << page->titleText();
+    ASSERT_TRUE(titled("Earlier search")) << thumbs().titleText();
     for (const auto& search : searches) {
         search.start();
-        EXPECT_TRUE(titled(search.title)) << search.title << ": " << page->titleText();
+        EXPECT_TRUE(titled(search.title)) << search.title << ": " << thumbs().titleText();
         ASSERT_TRUE(pumpUntil([&] { return !list.query() || !list.query()->isRunning(); })) << search.title;
-        EXPECT_TRUE(titled(search.title)) << search.title << ": " << page->titleText();
+        EXPECT_TRUE(titled(search.title)) << search.title << ": " << thumbs().titleText();
         EXPECT_GT(list.size(), 0) << search.title;
     }
     EXPECT_TRUE(errors.empty());
@@ -642,10 +643,10 @@ TEST_F(ThumbnailPageTest, ASearchThatReusesTheListTitlesThePageAtOnce) {
 
 TEST_F(ThumbnailPageTest, AClearedSearchEmptiesTheSlotsAndDisablesTheButtons) {
     fillBare(25);
-    EXPECT_TRUE(page->slot(0).inUse());
+    EXPECT_TRUE(thumbs().slot(0).inUse());
     list.clear(false);
     for (int i = 0; i < 10; ++i)
-        EXPECT_FALSE(page->slot(i).inUse());
+        EXPECT_FALSE(thumbs().slot(i).inUse());
     for (int i = 0; i < 6; ++i)
         EXPECT_FALSE(page->headerButtonEnabled(i));
     EXPECT_TRUE(view->lastPaintError().empty());
