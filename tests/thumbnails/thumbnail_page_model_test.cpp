@@ -14,6 +14,7 @@
 #include "search/SearchController.h"
 #include "storage/MemoryGeneExpressionCache.h"
 #include "thumbnails/ThumbnailPage.h"
+#include "thumbnails/ThumbnailTestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -56,20 +57,6 @@ std::string parameter(const std::string& target, const std::string& name) {
     const std::size_t start = at + name.size() + 1;
     return target.substr(start, target.find('&', start) - start);
 }
-
-class RecordingController : public SearchController {
-  public:
-    void startTextSearch(const std::string& title, const std::string& text, bool followUp) override {
-        calls.push_back("text " + title + " " + text + (followUp ? " follow-up" : ""));
-    }
-    void listImageSeries(const std::string& name, int geneId) override {
-        calls.push_back("series " + name + " " + std::to_string(geneId));
-    }
-    void findSimilar(const std::string& name, int imageSeriesId) override {
-        calls.push_back("similar " + name + " " + std::to_string(imageSeriesId));
-    }
-    std::vector<std::string> calls;
-};
 
 class RecordingObserver : public ThumbnailPageObserver {
   public:
@@ -161,13 +148,7 @@ class ThumbnailPageModelTest : public ::testing::Test {
             if (page->slot(i).isLoading()) return false;
         return true;
     }
-    // count entries with nothing to look up, so that no transfer starts.
-    void fillBare(int count) {
-        for (int i = 0; i < count; ++i)
-            list.addResult(
-                std::make_unique<GeneExpression>("gene " + std::to_string(i), "G" + std::to_string(i)), i);
-        list.setTotal(count);
-    }
+    void fillBare(int count) { test::fillBare(list, count); }
     static std::unique_ptr<GeneExpression> entry(const std::string& symbol, std::int32_t series,
                                                  std::int32_t gene = 0, std::int32_t plane = 0) {
         GeneExpression::SearchResult r;
@@ -205,7 +186,7 @@ class ThumbnailPageModelTest : public ::testing::Test {
     std::unique_ptr<BrainExpressionModel> model;
     std::unique_ptr<SearchConfig> config;
     PagedGeneList list{"0310", 10};
-    RecordingController controller;
+    test::RecordingController controller;
     CountingCache cache;
     std::vector<std::string> errors;
     RecordingObserver observer;

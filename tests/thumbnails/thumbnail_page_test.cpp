@@ -22,6 +22,7 @@
 #include "storage/MemoryGeneExpressionCache.h"
 #include "support/TempDir.h"
 #include "thumbnails/BrainThumbnailRenderer.h"
+#include "thumbnails/ThumbnailTestSupport.h"
 #include "volumira-server/DataServer.h"
 
 #include <QFontMetrics>
@@ -124,20 +125,6 @@ class Sample {
     int gridRequests_ = 0;
 };
 
-class RecordingController : public SearchController {
-  public:
-    void startTextSearch(const std::string& title, const std::string& text, bool followUp) override {
-        calls.push_back("text " + title + " " + text + (followUp ? " follow-up" : ""));
-    }
-    void listImageSeries(const std::string& name, int geneId) override {
-        calls.push_back("series " + name + " " + std::to_string(geneId));
-    }
-    void findSimilar(const std::string& name, int imageSeriesId) override {
-        calls.push_back("similar " + name + " " + std::to_string(imageSeriesId));
-    }
-    std::vector<std::string> calls;
-};
-
 class EventRecorder : public PagedGeneListListener {
   public:
     void listChanged(int event, PagedGeneList&, int value) override { events.push_back({event, value}); }
@@ -194,12 +181,7 @@ class ThumbnailPageTest : public ::testing::Test {
         r.probeOrientation = g.series.front().probeOrientation;
         return std::make_unique<GeneExpression>(r);
     }
-    // count entries with nothing to look up, so that no transfer starts.
-    void fillBare(int count) {
-        for (int i = 0; i < count; ++i)
-            list.addResult(std::make_unique<GeneExpression>("gene " + std::to_string(i), "G" + std::to_string(i)), i);
-        list.setTotal(count);
-    }
+    void fillBare(int count) { test::fillBare(list, count); }
     ThumbnailPage& thumbs() { return page->thumbnailPage(); }
     bool pumpUntil(const std::function<bool()>& done) { return dispatcher.pumpUntil(done, kPatience); }
     bool slotsSettled(int count) {
@@ -247,7 +229,7 @@ class ThumbnailPageTest : public ::testing::Test {
     std::unique_ptr<TabControlRenderer> tabs;
     std::unique_ptr<SearchConfig> config;
     PagedGeneList list{"0310", 10};
-    RecordingController controller;
+    test::RecordingController controller;
     MemoryGeneExpressionCache cache;
     std::vector<std::string> errors;
     EventRecorder recorder;
