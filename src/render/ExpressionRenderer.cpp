@@ -59,9 +59,8 @@ ExpressionRenderer::~ExpressionRenderer() {
 }
 
 void ExpressionRenderer::releaseBuffers() {
-    const GLuint buffers[2] = {vertexBuffer_, indexBuffer_};
-    if (vertexBuffer_ != 0) glDeleteBuffers(2, buffers);
-    vertexBuffer_ = indexBuffer_ = 0;
+    vertexBuffer_.reset();
+    indexBuffer_.reset();
     vertexCapacity_ = indexCapacity_ = 0;
     groups_.clear();
 }
@@ -109,14 +108,14 @@ void ExpressionRenderer::rebuildBuffer() {
     const bool fast = fastDrawing();
     ExpressorMesh counted;
     coloured_ = buildMesh(counted, fast, false);
-    if (vertexBuffer_ == 0) {
-        GLuint buffers[2] = {0, 0};
-        glGenBuffers(2, buffers);
-        vertexBuffer_ = buffers[0];
-        indexBuffer_ = buffers[1];
+    if (!vertexBuffer_ || !indexBuffer_) {
+        // New buffers have no storage yet.
+        vertexBuffer_ = GLBuffer::generate();
+        indexBuffer_ = GLBuffer::generate();
+        vertexCapacity_ = indexCapacity_ = 0;
     }
-    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_.id());
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_.id());
     const bool filled = fillBuffers(counted, fast);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
@@ -216,11 +215,13 @@ void ExpressionRenderer::drawCells(bool pick, unsigned int nameBase) {
         drawGroups(mesh.groups(), vertices.data(), indices.data(), coloured, false);
         return;
     }
-    if (dirty_) rebuildBuffer();
+    // Buffers that went with their context leave nothing to draw from: client memory would be read instead.
+    if (dirty_ || !vertexBuffer_ || !indexBuffer_) rebuildBuffer();
+    if (!vertexBuffer_ || !indexBuffer_) return;
     const bool quality = !fastDrawing();
     if (quality) glColor3fv(gene_.colour().data());
-    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_.id());
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_.id());
     drawGroups(groups_, nullptr, nullptr, coloured_, quality && model_.geneColourMode() == kColourAtlas);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

@@ -2,6 +2,7 @@
 
 #include "render/ExpressorMesh.h"
 #include "render/ExpressorStyle.h"
+#include "render/GLHandles.h"
 
 #include <vector>
 
@@ -17,7 +18,8 @@ class UserPreferences;
 // millions of GL calls. Fast drawing uses octahedra twice as large (drawn unlit by the scene);
 // quality drawing uses icosahedra. While the model's interactive-change flag is set (plane and
 // threshold drags) the buffer is bypassed and the cells are drawn directly with the fast shapes. GL
-// calls need the scene's context to be current; that includes destruction, which deletes the buffers.
+// calls need the scene's context to be current; the buffers free themselves in it, and buffers the
+// context took away are built again at the next draw.
 class ExpressionRenderer {
   public:
     ExpressionRenderer(const BrainExpressionModel& model, const GeneExpression& gene,
@@ -56,7 +58,7 @@ class ExpressionRenderer {
     const GeneExpression& gene_;
     const UserPreferences& preferences_;
     LevelColourTables tables_;
-    unsigned int vertexBuffer_ = 0, indexBuffer_ = 0;
+    GLBuffer vertexBuffer_, indexBuffer_;
     // Bytes allocated in each buffer; a rebuild that fits reuses the storage.
     std::size_t vertexCapacity_ = 0, indexCapacity_ = 0;
     std::vector<ExpressorMesh::Range> groups_;

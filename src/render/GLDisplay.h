@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/GLContext.h"
 #include "render/GLTextBox.h"
 
 #include <functional>
@@ -10,9 +11,9 @@ namespace volumira {
 class TimerListener;
 
 // The window a renderer draws into, as far as a renderer may touch it.
-class GLDisplay {
+class GLDisplay : public GLContext {
   public:
-    class ContextGrab;
+    using ContextGrab = GLContext::Grab;
 
     // Identifier of the view's one timer.
     static constexpr int kViewTimerId = 1000;
@@ -27,8 +28,6 @@ class GLDisplay {
     // Makes the context current (failure throws std::runtime_error "Error setting OpenGL context.") and
     // presents the back buffer.
     virtual void swapBuffers() = 0;
-    // True when the view's context is current or could be made current.
-    virtual bool makeCurrent() = 0;
     virtual void setVerticalSync(bool on) = 0;
     // Until turned on, mouseMove is never delivered.
     virtual void setMouseMoveEvents(bool on) = 0;
@@ -45,37 +44,6 @@ class GLDisplay {
     // width in pixels; lines >= 1; smallFont picks the small 8-point face instead of the default GUI
     // font; alignment is a TextAlignment. The caller owns the box.
     virtual std::unique_ptr<GLTextBox> createTextBox(int width, int lines, bool smallFont, int alignment) = 0;
-
-  protected:
-    // Puts back whatever context is current now; empty where the display cannot tell what that is.
-    using ContextRestorer = std::function<void()>;
-    // Called by a grab before it makes this display's context current. The default cannot tell.
-    virtual ContextRestorer currentContextRestorer() { return {}; }
-};
-
-// Makes a display's context current for a scope, for every GL call outside a paint: input, timer ticks,
-// a renderer's initialisation and the destruction of GL objects (display lists, buffers, textures all
-// belong to one context, and the toolkit leaves another one current after it composes a frame). The
-// constructor remembers what was current, if the display can tell, and makes the display's context
-// current; the destructor makes the remembered context current again, or leaves the display's current
-// where nothing was remembered. Grabs nest. Use:
-//     const GLDisplay::ContextGrab grab(display);
-//     renderers.clear(); // their buffers are deleted in the display's context
-class GLDisplay::ContextGrab {
-  public:
-    explicit ContextGrab(GLDisplay& display) : restore_(display.currentContextRestorer()), current_(display.makeCurrent()) {}
-    ~ContextGrab() {
-        if (restore_) restore_();
-    }
-    ContextGrab(const ContextGrab&) = delete;
-    ContextGrab& operator=(const ContextGrab&) = delete;
-
-    // False when the display has no context (not yet made, or lost): GL calls in the scope do nothing.
-    bool isCurrent() const { return current_; }
-
-  private:
-    ContextRestorer restore_;
-    bool current_;
 };
 
 } // namespace volumira

@@ -8,6 +8,7 @@
 #include "io/Image3d.h"
 #include "render/ExpressorStyle.h"
 #include "render/GL.h"
+#include "render/GLHandles.h"
 #include "render/ToolOwner.h"
 
 #include <algorithm>
@@ -59,16 +60,15 @@ bool readResolvedDepth(const DepthRenderbuffer& source, int x, int y, float& dep
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
     glGetIntegerv(GL_RENDERBUFFER_BINDING, &bound);
-    GLuint resolved = 0, target = 0;
-    glGenRenderbuffers(1, &resolved);
-    glBindRenderbuffer(GL_RENDERBUFFER, resolved);
+    const GLRenderbuffer resolved = GLRenderbuffer::generate();
+    glBindRenderbuffer(GL_RENDERBUFFER, resolved.id());
     glRenderbufferStorage(GL_RENDERBUFFER, static_cast<GLenum>(source.format), source.width, source.height);
-    glGenFramebuffers(1, &target);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+    const GLFramebuffer target = GLFramebuffer::generate();
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.id());
     const bool withStencil = source.format == GL_DEPTH24_STENCIL8 || source.format == GL_DEPTH32F_STENCIL8 ||
                              source.format == GL_DEPTH_STENCIL;
     glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, withStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
-                              GL_RENDERBUFFER, resolved);
+                              GL_RENDERBUFFER, resolved.id());
     glDrawBuffer(GL_NONE);
     bool done = false;
     if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) {
@@ -77,15 +77,13 @@ bool readResolvedDepth(const DepthRenderbuffer& source, int x, int y, float& dep
         glDisable(GL_SCISSOR_TEST);
         glBlitFramebuffer(x, y, x + 1, y + 1, x, y, x + 1, y + 1, GL_DEPTH_BUFFER_BIT, GL_NEAREST);
         glPopAttrib();
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, target);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target.id());
         glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
         done = glGetError() == GL_NO_ERROR;
     }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
     glBindRenderbuffer(GL_RENDERBUFFER, static_cast<GLuint>(bound));
-    glDeleteFramebuffers(1, &target);
-    glDeleteRenderbuffers(1, &resolved);
     return done;
 }
 

@@ -11,10 +11,12 @@ namespace volumira {
 struct OffscreenContext::State {
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
-    GLuint framebuffer = 0;
-    GLuint colour = 0;
-    GLuint depth = 0;
+    GLFramebuffer framebuffer;
+    GLRenderbuffer colour, depth;
     PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+
+    // Makes the framebuffer with its attachments and leaves it bound; needs the context current.
+    void makeFramebuffer(int width, int height);
 };
 
 namespace {
@@ -30,6 +32,26 @@ template <typename Function> Function glFunction(const char* name) {
 }
 
 } // namespace
+
+void OffscreenContext::State::makeFramebuffer(int width, int height) {
+    auto bindRenderbuffer = glFunction<PFNGLBINDRENDERBUFFERPROC>("glBindRenderbuffer");
+    auto renderbufferStorage = glFunction<PFNGLRENDERBUFFERSTORAGEPROC>("glRenderbufferStorage");
+    auto attach = glFunction<PFNGLFRAMEBUFFERRENDERBUFFERPROC>("glFramebufferRenderbuffer");
+    auto status = glFunction<PFNGLCHECKFRAMEBUFFERSTATUSPROC>("glCheckFramebufferStatus");
+    framebuffer = GLFramebuffer::generate();
+    bindFramebuffer(GL_FRAMEBUFFER, framebuffer.id());
+    colour = GLRenderbuffer::generate();
+    bindRenderbuffer(GL_RENDERBUFFER, colour.id());
+    renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour.id());
+    depth = GLRenderbuffer::generate();
+    bindRenderbuffer(GL_RENDERBUFFER, depth.id());
+    renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    attach(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth.id());
+    if (status(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) fail("the framebuffer object is incomplete.");
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+}
 
 OffscreenContext::OffscreenContext(int width, int height)
     : state_(std::make_unique<State>()), width_(width), height_(height) {
@@ -60,27 +82,10 @@ OffscreenContext::OffscreenContext(int width, int height)
     }
     try {
         s.bindFramebuffer = glFunction<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer");
-        auto genFramebuffers = glFunction<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers");
-        auto genRenderbuffers = glFunction<PFNGLGENRENDERBUFFERSPROC>("glGenRenderbuffers");
-        auto bindRenderbuffer = glFunction<PFNGLBINDRENDERBUFFERPROC>("glBindRenderbuffer");
-        auto renderbufferStorage = glFunction<PFNGLRENDERBUFFERSTORAGEPROC>("glRenderbufferStorage");
-        auto attach = glFunction<PFNGLFRAMEBUFFERRENDERBUFFERPROC>("glFramebufferRenderbuffer");
-        auto status = glFunction<PFNGLCHECKFRAMEBUFFERSTATUSPROC>("glCheckFramebufferStatus");
-        genFramebuffers(1, &s.framebuffer);
-        s.bindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
-        genRenderbuffers(1, &s.colour);
-        bindRenderbuffer(GL_RENDERBUFFER, s.colour);
-        renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, s.colour);
-        genRenderbuffers(1, &s.depth);
-        bindRenderbuffer(GL_RENDERBUFFER, s.depth);
-        renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-        attach(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, s.depth);
-        if (status(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) fail("the framebuffer object is incomplete.");
-        glDrawBuffer(GL_COLOR_ATTACHMENT0);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
+        s.makeFramebuffer(width, height);
         glViewport(0, 0, width, height);
     } catch (...) {
+        objects_.abandonAll();
         eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(s.display, s.context);
         throw;
@@ -89,28 +94,38 @@ OffscreenContext::OffscreenContext(int width, int height)
 
 OffscreenContext::~OffscreenContext() {
     State& s = *state_;
-    // Another context current on this thread stays current afterwards.
-    const EGLContext previous = eglGetCurrentContext();
-    if (eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context)) {
-        auto deleteFramebuffers =
-            reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(eglGetProcAddress("glDeleteFramebuffers"));
-        auto deleteRenderbuffers =
-            reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(eglGetProcAddress("glDeleteRenderbuffers"));
-        if (deleteFramebuffers) deleteFramebuffers(1, &s.framebuffer);
-        if (deleteRenderbuffers) {
-            deleteRenderbuffers(1, &s.colour);
-            deleteRenderbuffers(1, &s.depth);
-        }
-    }
-    const EGLContext restore = previous == s.context ? EGL_NO_CONTEXT : previous;
-    eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, restore);
+    // Every object made in the context, the framebuffer's included, is freed in it; another context
+    // current on this thread stays current afterwards.
+    objects_.releaseAll();
+    if (eglGetCurrentContext() == s.context) eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(s.display, s.context);
+}
+
+bool OffscreenContext::isCurrent() const {
+    return state_->context != EGL_NO_CONTEXT && eglGetCurrentContext() == state_->context;
+}
+
+GLContext::ContextRestorer OffscreenContext::currentContextRestorer() {
+    const EGLContext previous = eglGetCurrentContext();
+    if (previous == EGL_NO_CONTEXT || previous == state_->context) return {};
+    const EGLDisplay display = eglGetCurrentDisplay();
+    const EGLSurface draw = eglGetCurrentSurface(EGL_DRAW), read = eglGetCurrentSurface(EGL_READ);
+    return [display, draw, read, previous] { eglMakeCurrent(display, draw, read, previous); };
 }
 
 bool OffscreenContext::makeCurrent() {
     State& s = *state_;
     if (!eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context)) return false;
-    s.bindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
+    if (s.framebuffer && s.colour && s.depth) {
+        s.bindFramebuffer(GL_FRAMEBUFFER, s.framebuffer.id());
+        return true;
+    }
+    // Its objects were freed while it stays (GLContextObjects::releaseAll): a new, empty framebuffer.
+    try {
+        s.makeFramebuffer(width_, height_);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
     return true;
 }
 

@@ -21,10 +21,10 @@ int TextureImage::storageSize(int n) {
 }
 
 void TextureImage::allocateTexture() {
-    glGenTextures(1, &texture_);
+    texture_ = GLTexture::generate();
     checkGLError("GenTextures");
-    if (texture_ == 0) throw std::runtime_error("Could not create an OpenGL texture.");
-    glBindTexture(GL_TEXTURE_2D, texture_);
+    if (!texture_) throw std::runtime_error("Could not create an OpenGL texture.");
+    glBindTexture(GL_TEXTURE_2D, texture_.id());
     checkGLError("BindTexture");
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
@@ -55,8 +55,7 @@ void TextureImage::create(int width, int height, unsigned int format) {
 }
 
 void TextureImage::release() {
-    if (texture_ != 0) glDeleteTextures(1, &texture_);
-    texture_ = 0;
+    texture_.reset();
     width_ = height_ = storageWidth_ = storageHeight_ = 0;
     std::vector<std::uint8_t>().swap(pixels_);
 }
@@ -66,9 +65,10 @@ void TextureImage::fill(std::uint8_t value) {
 }
 
 void TextureImage::upload() {
-    if (texture_ == 0) return;
+    if (pixels_.empty()) return;
+    if (!texture_) allocateTexture();
     const auto replace = [this] {
-        glBindTexture(GL_TEXTURE_2D, texture_);
+        glBindTexture(GL_TEXTURE_2D, texture_.id());
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, format_, GL_UNSIGNED_BYTE, pixels_.data());
         return checkGLError("TexSubImage2D");
@@ -76,8 +76,7 @@ void TextureImage::upload() {
     // A texture that lost its storage (e.g. after a context change) refuses the copy: make it anew.
     if (replace() == GL_INVALID_OPERATION) {
         glBindTexture(GL_TEXTURE_2D, 0);
-        glDeleteTextures(1, &texture_);
-        texture_ = 0;
+        texture_.reset();
         allocateTexture();
         replace();
     }
@@ -85,13 +84,14 @@ void TextureImage::upload() {
 }
 
 void TextureImage::draw(const PixelRect& source, const PixelRect& destination) {
-    if (texture_ == 0) return;
+    if (!texture_) upload();
+    if (!texture_) return;
     const bool wasEnabled = glIsEnabled(GL_TEXTURE_2D);
     if (!wasEnabled) {
         glEnable(GL_TEXTURE_2D);
         checkGLError("Enable");
     }
-    glBindTexture(GL_TEXTURE_2D, texture_);
+    glBindTexture(GL_TEXTURE_2D, texture_.id());
     glColor4f(1, 1, 1, 1);
     const float sw = static_cast<float>(storageWidth_), sh = static_cast<float>(storageHeight_);
     const float s0 = source.x / sw, s1 = (source.x + source.width) / sw;

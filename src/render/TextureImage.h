@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/GLHandles.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -12,7 +14,9 @@ struct PixelRect {
 };
 
 // An image kept both as a 4-byte-per-pixel buffer (rows top first) and as a GL texture whose storage is
-// the next power of two in each direction. The GL calls need the owning context to be current.
+// the next power of two in each direction. Creating, filling and drawing need the owning context to be
+// current; the texture frees itself in that context. A texture its context took away (the context went)
+// is made again from the buffer when the image is next uploaded or drawn.
 class TextureImage {
   public:
     // GL_BGRA, the external format every caller uses.
@@ -43,7 +47,7 @@ class TextureImage {
     int storageHeight() const { return storageHeight_; }
     unsigned int format() const { return format_; }
     // 0 when there is none.
-    unsigned int texture() const { return texture_; }
+    unsigned int texture() const { return texture_.id(); }
 
     // 2^ceil(log2 n): the storage size for an image size n >= 1.
     static int storageSize(int n);
@@ -53,7 +57,7 @@ class TextureImage {
     unsigned int format_ = kFormatBgra;
     int width_ = 0, height_ = 0;
     int storageWidth_ = 0, storageHeight_ = 0;
-    unsigned int texture_ = 0;
+    GLTexture texture_;
     std::vector<std::uint8_t> pixels_;
 };
 

@@ -64,18 +64,16 @@ void ExpressionThumbnailRenderer::update() {
 // ---- drawing ----
 
 void ExpressionThumbnailRenderer::deleteLists() {
-    // The page destroys and clears slots with its context current.
-    if (listBase_ != 0) glDeleteLists(listBase_, static_cast<GLsizei>(groups_.size()));
-    listBase_ = 0;
+    lists_.reset();
     listsBuilt_ = 0;
 }
 
 void ExpressionThumbnailRenderer::buildLists() {
-    if (listBase_ != 0 || groups_.empty()) return;
-    listBase_ = glGenLists(static_cast<GLsizei>(groups_.size()));
-    if (listBase_ == 0) return;
+    if (lists_ || groups_.empty()) return;
+    lists_ = GLDisplayLists::generate(static_cast<int>(groups_.size()));
+    if (!lists_) return;
     for (std::size_t g = 0; g < groups_.size(); ++g) {
-        glNewList(listBase_ + static_cast<GLuint>(g), GL_COMPILE);
+        glNewList(lists_.list(g), GL_COMPILE);
         glBegin(GL_POINTS);
         for (const ThumbnailPoint& p : groups_[g].points) {
             glColor4f(p.red, p.green, p.blue, p.alpha);
@@ -114,8 +112,8 @@ void ExpressionThumbnailRenderer::draw(float angle, Action pressed) {
         const std::array<int, 3>& grid = page_.atlasGrid();
         glTranslatef(-grid[0] / 2.0f, 0.0f, -grid[2] / 2.0f);
         const StructureSet& shown = page_.model().expressionStructures();
-        for (std::size_t g = 0; g < groups_.size() && listBase_ != 0; ++g)
-            if (groups_[g].structure->selfSet.intersects(shown)) glCallList(listBase_ + static_cast<GLuint>(g));
+        for (std::size_t g = 0; g < groups_.size() && lists_; ++g)
+            if (groups_[g].structure->selfSet.intersects(shown)) glCallList(lists_.list(g));
         glPopMatrix();
         glPopAttrib();
     }

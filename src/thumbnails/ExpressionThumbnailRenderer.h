@@ -4,6 +4,7 @@
 // once per thumbnail, the "3D not available" plate, the transfer's progress, the texts and the slot's
 // three buttons. What it shows is the ThumbnailSlot's; the presses are ThumbnailPageInput's.
 
+#include "render/GLHandles.h"
 #include "render/GLTextureButton.h"
 #include "thumbnails/ThumbnailLayout.h"
 
@@ -69,7 +70,8 @@ class ExpressionThumbnailRenderer {
     // The slot's thumbnail the groups and lists were made from.
     unsigned thumbnailSerial_ = 0;
     std::vector<ThumbnailGroup> groups_;
-    unsigned int listBase_ = 0;
+    // Made again at the next draw when the view's context took them.
+    GLDisplayLists lists_;
     int listsBuilt_ = 0;
     std::unique_ptr<GLTextBox> descriptionBox_, messageBox_, sizeBox_;
     std::unique_ptr<GLTextureButton> download_;
