@@ -49,6 +49,10 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
     for (int i = 0; i < model_.geneCount(); ++i)
         addGene(i);
     clipBox_ = std::make_unique<CuttingPlaneRenderer>(model_, dims_);
+    // The surfaces shown are read on a worker from now on; the first paint only compiles them.
+    const Ontology& ontology = atlas_.ontology();
+    meshes_ = std::make_unique<BrainMeshSet>(ontology, ontology.root(), atlas_.dataDir() + "Mesh25/");
+    meshes_->prefetch(model_.shownStructures());
     panTool_.setOwner(this);
     planeTool_.setOwner(this);
     // Without the fine volumes the scene shows surfaces and genes; sections come once they are loaded.
@@ -83,12 +87,8 @@ void BrainSceneRenderer::enableSectionImages(SceneImageServices services) {
 
 void BrainSceneRenderer::initialize() {
     applySceneLighting();
-    // Display lists and textures need a current context, which the host guarantees from here on.
+    // Textures need a current context, which the host guarantees from here on.
     makeSections();
-    if (!meshes_) {
-        const Ontology& ontology = atlas_.ontology();
-        meshes_ = std::make_unique<BrainMeshSet>(ontology, ontology.root(), atlas_.dataDir() + "Mesh25/");
-    }
 }
 
 void BrainSceneRenderer::resize(int width, int height) {
@@ -548,6 +548,10 @@ void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&,
         display_.requestRedraw();
         break;
     case ModelEvent::ViewReset: syncOrientation(); break;
+    case ModelEvent::ShownStructuresChanged:
+        if (meshes_) meshes_->prefetch(model_.shownStructures());
+        display_.requestRedraw();
+        break;
     case ModelEvent::ImageAlphaChanged:
         if (imageShown()) display_.requestRedraw();
         break;

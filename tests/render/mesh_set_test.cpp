@@ -5,7 +5,9 @@
 #include "render/MeshGl.h"
 
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace volumira {
 namespace {
@@ -189,6 +191,27 @@ TEST_F(MeshSetTest, MeshesAreReadLazilyAndMissingOnesRetried) {
     meshes.draw(bitsOf({"TH"}), nullptr, 0);
     EXPECT_TRUE(meshes.isLoaded(2));
     expectColour(pixel(42, 50), 42, 140, 42);
+}
+
+TEST_F(MeshSetTest, MeshesAreReadAheadAndCompiledAgainWhenTheirContextFreedTheLists) {
+    writeCortex();
+    BrainMeshSet meshes(ontology, ontology.root(), meshDir);
+    meshes.prefetch(bitsOf({"CTX"}));
+    for (int i = 0; i < 2000 && meshes.reading(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_FALSE(meshes.reading());
+    // What the draw shows was read before it: the file is no longer there to read.
+    std::filesystem::remove(meshDir + "CTX.msh");
+    meshes.draw(bitsOf({"CTX"}), nullptr, 0);
+    EXPECT_TRUE(meshes.isLoaded(1));
+    expectColour(pixel(12, 12), 140, 42, 42);
+
+    // The context takes its objects back; the next draw compiles the kept meshes again.
+    test::glContext().objects().releaseAll();
+    ASSERT_TRUE(test::glContext().makeCurrent());
+    glClear(GL_COLOR_BUFFER_BIT);
+    meshes.draw(bitsOf({"CTX"}), nullptr, 0);
+    expectColour(pixel(12, 12), 140, 42, 42);
 }
 
 TEST_F(MeshSetTest, EmptyMeshCompilesToAnEmptyList) {
