@@ -75,6 +75,7 @@ class CVolumiraView : public QWidget, public BrainExpressionModelListener, publi
     void toggleExpandedView();
     // Installs a result page, or the scene for null or the scene itself.
     void switchPage(GLInteractiveRenderer* page);
+    // Selects and shows the gene's row only; the model keeps its current gene itself.
     void selectGeneRow(int row);
     void selectStructure(const Structure* structure);
     void invalidateCheckColumns();

@@ -84,7 +84,11 @@ void GeneListWidget::insertGeneRow(int row) {
 }
 
 void GeneListWidget::removeGeneRow(int row) {
-    if (row >= 0 && row < count()) delete takeItem(row);
+    if (row < 0 || row >= count()) return;
+    // A selected row that goes with its gene is no choice of the user's: the model settles the current
+    // gene itself, and the gene is still in the model, so rows and genes are out of step meanwhile.
+    const QSignalBlocker blocker(selectionModel());
+    delete takeItem(row);
 }
 
 void GeneListWidget::selectGeneRow(int row) {
@@ -94,7 +98,6 @@ void GeneListWidget::selectGeneRow(int row) {
     setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
     scrollToItem(item(row));
     viewport()->update();
-    if (row < model_.geneCount()) model_.setCurrentGene(&model_.geneAt(row), true);
 }
 
 QRect GeneListWidget::swatchRect(const QRect& row) const {

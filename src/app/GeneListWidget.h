@@ -13,7 +13,9 @@ namespace volumira {
 class BrainExpressionModel;
 
 // The genes of the detail model, one row each: the symbol, the gene's colour (a click opens the colour
-// chooser) and a box for its visibility. Selecting rows makes a gene the model's current one.
+// chooser) and a box for its visibility. Selecting rows by hand makes a gene the model's current one;
+// what the model does itself (adding, removing, selecting a cell) only moves the rows, since the model
+// keeps its current gene on its own.
 class GeneListWidget : public QListWidget {
   public:
     using ColourChooser = std::function<std::optional<QColor>(const QColor& initial)>;
@@ -23,7 +25,7 @@ class GeneListWidget : public QListWidget {
 
     // Rows in ascending order.
     std::vector<int> selectedRows() const;
-    // Clears the selection, selects the row, shows it and makes its gene current; nothing out of range.
+    // Clears the selection, selects the row and shows it; nothing out of range.
     void selectGeneRow(int row);
     void insertGeneRow(int row);
     void removeGeneRow(int row);

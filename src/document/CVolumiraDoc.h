@@ -24,7 +24,10 @@ class CVolumiraDoc {
     // The preferences and store must outlive the document.
     CVolumiraDoc(UserPreferences& preferences, SettingsStore& store, SearchConfigSource searchConfig)
         : settings_(store), searchConfig_(std::move(searchConfig)), detailModel_(preferences),
-          files_(detailModel_, store) {}
+          files_(detailModel_, store) {
+        // The user chooses among the document's genes: the one added last or picked in the scene is current.
+        detailModel_.setTracksCurrentGene(true);
+    }
 
     BrainExpressionModel& detailModel() { return detailModel_; }
     GeneFiles& files() { return files_; }

@@ -144,8 +144,11 @@ void BrainExpressionModel::addGene(std::unique_ptr<GeneExpression> gene) {
     const auto& colour = kGenePalette[static_cast<std::size_t>(nextPaletteColour)];
     nextPaletteColour = (nextPaletteColour + 1) % kPaletteSize;
     gene->setColour(colour[0], colour[1], colour[2]);
+    const GeneExpression* added = gene.get();
     genes_.push_back(std::move(gene));
     notify(ModelEvent::GeneAdded, geneCount() - 1);
+    // A listener may have taken the gene out again while being told.
+    if (tracksCurrentGene_ && holdsGene(added)) setCurrentGene(added, true);
 }
 
 void BrainExpressionModel::addGeneFromFile(const std::string& path) {
@@ -181,6 +184,7 @@ void BrainExpressionModel::setGeneVisible(int index, bool visible) {
     genes_[static_cast<std::size_t>(index)]->setVisible(visible);
     notify(ModelEvent::GeneVisibilityChanged, index);
     if (selectedGene_ == gene) selectCell(nullptr, nullptr, true);
+    keepSelectionShown();
 }
 
 void BrainExpressionModel::setSectionPosition(int axis, float position, bool notify) {
@@ -229,6 +233,14 @@ void BrainExpressionModel::setClippingPlane(int axis, float value, bool isMinimu
     if (notify) this->notify(ModelEvent::ClippingPlaneChanged, axis);
 }
 
+void BrainExpressionModel::endClippingDrag(int axis) {
+    checkClippingAxis(axis);
+    setAuxiliaryFlag(false);
+    // Announced even when the face came back to where it started: the scene drew the drag with the fast
+    // shapes and must draw the box again now that the flag is down.
+    notify(ModelEvent::ClippingPlaneChanged, axis);
+}
+
 float BrainExpressionModel::clippingPlane(int axis, bool isMinimum) const {
     checkClippingAxis(axis);
     return clipping_[static_cast<std::size_t>(axis)][isMinimum ? 0 : 1];
@@ -273,7 +285,9 @@ void BrainExpressionModel::setMeshDisplayStyle(int value, bool notify) {
 void BrainExpressionModel::setGeneColourMode(int value, bool notify) {
     if (value == geneColourMode_) return;
     geneColourMode_ = value;
-    if (notify) this->notify(ModelEvent::GeneColourModeChanged, value);
+    if (!notify) return;
+    this->notify(ModelEvent::GeneColourModeChanged, value);
+    keepSelectionShown();
 }
 
 void BrainExpressionModel::setCompassLocation(int value, bool notify) {
@@ -286,7 +300,21 @@ void BrainExpressionModel::selectCell(const GeneExpression* gene, const Expressi
     if (gene == selectedGene_ && cell == selectedCell_) return;
     selectedGene_ = gene;
     selectedCell_ = cell;
-    if (notify) this->notify(ModelEvent::SelectionChanged);
+    if (!notify) return;
+    this->notify(ModelEvent::SelectionChanged);
+    // The selection as it stands after the listeners, which may have changed it again.
+    if (tracksCurrentGene_ && selectedGene_ && holdsGene(selectedGene_)) setCurrentGene(selectedGene_, true);
+}
+
+void BrainExpressionModel::keepSelectionShown() {
+    if (!selectedCell_) return;
+    const ColourMap* modeTable = levelTables_ ? levelTables_->forMode(geneColourMode_) : nullptr;
+    if (!selectedGene_ || !selectedGene_->isVisible() || !isCellShown(*this, modeTable, *selectedCell_))
+        selectCell(nullptr, nullptr, true);
+}
+
+bool BrainExpressionModel::holdsGene(const GeneExpression* gene) const {
+    return std::any_of(genes_.begin(), genes_.end(), [gene](const auto& g) { return g.get() == gene; });
 }
 
 int BrainExpressionModel::selectedCellGeneIndex() const {
@@ -350,9 +378,14 @@ void BrainExpressionModel::levelThreshold(float& minimum, float& maximum) const 
     maximum = levelThreshold_[1];
 }
 
+void BrainExpressionModel::announceThresholds(bool changed, bool notify) {
+    if (!changed || !notify) return;
+    this->notify(ModelEvent::ThresholdChanged);
+    keepSelectionShown();
+}
+
 void BrainExpressionModel::setLevelThreshold(float minimum, float maximum, bool notify) {
-    if (storeThreshold(levelThreshold_, minimum, maximum) && notify)
-        this->notify(ModelEvent::ThresholdChanged);
+    announceThresholds(storeThreshold(levelThreshold_, minimum, maximum), notify);
 }
 
 void BrainExpressionModel::expressorThreshold(float& minimum, float& maximum) const {
@@ -361,8 +394,15 @@ void BrainExpressionModel::expressorThreshold(float& minimum, float& maximum) co
 }
 
 void BrainExpressionModel::setExpressorThreshold(float minimum, float maximum, bool notify) {
-    if (storeThreshold(expressorThreshold_, minimum, maximum) && notify)
-        this->notify(ModelEvent::ThresholdChanged);
+    announceThresholds(storeThreshold(expressorThreshold_, minimum, maximum), notify);
+}
+
+void BrainExpressionModel::setThresholds(float minLevel, float maxLevel, float minCount, float maxCount,
+                                         bool notify) {
+    // Both are stored before anyone hears, so no listener sees half a step.
+    const bool levelChanged = storeThreshold(levelThreshold_, minLevel, maxLevel);
+    const bool countChanged = storeThreshold(expressorThreshold_, minCount, maxCount);
+    announceThresholds(levelChanged || countChanged, notify);
 }
 
 void BrainExpressionModel::setThresholdControlsShown(bool value, bool notify) {

@@ -2,10 +2,12 @@
 
 #include "atlas/StructureSet.h"
 #include "expression/BrainExpressionModelListener.h"
+#include "expression/CellFilter.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,10 @@ struct Structure;
 
 // The state of one document's 3D view: its genes, their colouring and filters, the structures drawn,
 // the camera, the section planes, the clipping box and the selection. Changes others must see are
-// announced to the registered listeners. Interface thread only.
+// announced to the registered listeners. The model keeps its own rules about what follows from a
+// change (a selected cell that is no longer drawn is dropped, the current gene follows the user's
+// choices), each announced after the event that caused it, so listeners only read and never repair.
+// Interface thread only.
 class BrainExpressionModel {
   public:
     // Coarse atlas grid: anterior-posterior, dorsal-ventral, left-right.
@@ -67,6 +72,11 @@ class BrainExpressionModel {
     virtual int geneCount() const { return static_cast<int>(genes_.size()); }
     virtual GeneExpression& geneAt(int index) const;
     virtual void removeGene(int index);
+    // When on, a gene added becomes the current gene, and so does the gene of a cell selected with
+    // announcement (when the gene is one of the model's); each announced after the event that caused it.
+    // Off for a bare model; a document whose genes the user chooses from turns it on.
+    void setTracksCurrentGene(bool on) { tracksCurrentGene_ = on; }
+    bool tracksCurrentGene() const { return tracksCurrentGene_; }
     virtual void setGeneColour(int index, float red, float green, float blue);
     virtual void setGeneVisible(int index, bool visible);
 
@@ -79,6 +89,9 @@ class BrainExpressionModel {
     virtual void setDisplayFlag(int position, bool value, bool notify);
     virtual void setClippingPlane(int axis, float value, bool isMinimum, bool notify);
     virtual float clippingPlane(int axis, bool isMinimum) const;
+    // A drag of a clipping face moves it with unannounced steps while the interactive-change flag is up.
+    // Its end drops the flag and announces the axis once, so what is built from the box is rebuilt.
+    virtual void endClippingDrag(int axis);
     virtual void setClippingPlanesShown(bool value, bool notify);
     virtual bool clippingPlanesShown() const { return displayFlags_[kFlagClippingPlanesShown]; }
 
@@ -118,10 +131,18 @@ class BrainExpressionModel {
     virtual void setLevelThreshold(float minimum, float maximum, bool notify);
     virtual void expressorThreshold(float& minimum, float& maximum) const;
     virtual void setExpressorThreshold(float minimum, float maximum, bool notify);
+    // Both ranges at once, as a drag of the threshold window sets them: one announcement for the two.
+    virtual void setThresholds(float minLevel, float maxLevel, float minCount, float maxCount, bool notify);
     virtual void setThresholdControlsShown(bool value, bool notify);
     virtual bool thresholdControlsShown() const { return displayFlags_[kFlagThresholdControlsShown]; }
     virtual void setImagePanelMode(int value, bool notify);
     virtual int imagePanelMode() const { return imagePanelMode_; }
+
+    // The tables whose black entries hide cells in colour modes 2 and 3, the ones the scene draws with, so
+    // that a selected cell is dropped when it is no longer drawn. Without them only the structure filter,
+    // thresholds and clipping box count. They must outlive the model or be cleared first.
+    void setLevelColourTables(const LevelColourTables& tables) { levelTables_.emplace(tables); }
+    void clearLevelColourTables() { levelTables_.reset(); }
 
     // Null and already registered listeners are ignored.
     virtual void addListener(BrainExpressionModelListener* listener);
@@ -137,8 +158,14 @@ class BrainExpressionModel {
     void checkGeneIndex(int index) const;
     // Shared by both thresholds: clamps, stores and reports whether anything changed.
     static bool storeThreshold(std::array<float, 2>& stored, float minimum, float maximum);
+    // Announces a threshold change that happened, when asked, and applies what follows from it.
+    void announceThresholds(bool changed, bool notify);
 
     void loadSettings();
+    // After an announced change of what is drawn: a selected cell that is no longer drawn is dropped.
+    void keepSelectionShown();
+    // Whether the gene is one of the model's.
+    bool holdsGene(const GeneExpression* gene) const;
 
     UserPreferences& preferences_;
     // Null entries are listeners removed during a notification.
@@ -165,6 +192,8 @@ class BrainExpressionModel {
     const GeneExpression* currentGene_ = nullptr;
     const GeneExpression* selectedGene_ = nullptr;
     const ExpressionCell* selectedCell_ = nullptr;
+    bool tracksCurrentGene_ = false;
+    std::optional<LevelColourTables> levelTables_;
 };
 
 } // namespace volumira

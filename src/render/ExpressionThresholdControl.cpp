@@ -173,8 +173,8 @@ void ExpressionThresholdControl::dragStep(int x, int overlayY) {
     const ThresholdGeometry g = geometry();
     dragWindow_ = g.drag(dragWindow_, zone_, x, overlayY, grabX_, grabY_);
     const ThresholdRanges r = g.rangesOf(dragWindow_);
-    model_.setLevelThreshold(r.minLevel, r.maxLevel, true);
-    model_.setExpressorThreshold(r.minCount, r.maxCount, true);
+    // One step is one change, however many edges it moved: the expression is rebuilt once.
+    model_.setThresholds(r.minLevel, r.maxLevel, r.minCount, r.maxCount, true);
 }
 
 void ExpressionThresholdControl::hoverAt(int x, int overlayY) {

@@ -156,15 +156,13 @@ bool MovePlaneMouseTool::mouseMove(int x, int y, int, std::uint32_t) {
 void MovePlaneMouseTool::mouseCaptureLost() {
     haveInverse_ = false;
     if (!owner_ || mode_ != Mode::ClipFace) return;
-    owner_->model().setAuxiliaryFlag(false);
-    owner_->rebuildExpression();
+    owner_->model().endClippingDrag(axis_);
 }
 
 bool MovePlaneMouseTool::mouseUp(int, int x, int y, int, std::uint32_t time) {
     if (!owner_) return false;
     if (mode_ == Mode::ClipFace) {
-        owner_->model().setAuxiliaryFlag(false);
-        owner_->rebuildExpression();
+        owner_->model().endClippingDrag(axis_);
         return false;
     }
     if (planePosition() != pressPosition_ || static_cast<std::uint32_t>(time - pressTime_) > kClickMs)

@@ -31,7 +31,8 @@ class MovePlaneMouseTool : public MouseListener {
     void setAnnotation(const Image3d* annotation, const Ontology* ontology);
 
     void selectSectionPlane(int axis);
-    // Also raises the model's interactive-change flag until the release.
+    // Also raises the model's interactive-change flag until the release, which ends the model's clipping
+    // drag: the steps move the face unannounced, the end announces the box once.
     void selectClipFace(int axis, bool lowSide);
     Mode mode() const { return mode_; }
     int axis() const { return axis_; }

@@ -12,8 +12,6 @@ class ToolOwner {
     virtual void spin(bool on) = 0;
     // Moves the picture by a pixel offset, x to the right, y upwards.
     virtual void pan(int dx, int dy) = 0;
-    // The expression display lists must be rebuilt (the clipping box changed).
-    virtual void rebuildExpression() = 0;
     virtual BrainExpressionModel& model() = 0;
 };
 

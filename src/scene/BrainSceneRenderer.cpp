@@ -59,6 +59,8 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
     if (fullScale_) planeTool_.setAnnotation(&atlas_.annotation25(), &atlas_.ontology());
     trackball_.setOwner(this);
     trackball_.setOrientation(model_.rotation());
+    // The model drops a selected cell that stops being drawn; it judges with the tables drawn with here.
+    model_.setLevelColourTables(tables_);
     model_.addListener(this);
     preferences_.addListener(this);
     display_.setMouseMoveEvents(true);
@@ -67,6 +69,7 @@ BrainSceneRenderer::BrainSceneRenderer(GLDisplay& display, BrainExpressionModel&
 BrainSceneRenderer::~BrainSceneRenderer() {
     navigator_.stop();
     model_.removeListener(this);
+    model_.clearLevelColourTables();
     preferences_.removeListener(this);
     // Buffers, display lists and textures go in the context they were made in.
     const GLDisplay::ContextGrab grab(display_);
@@ -470,13 +473,6 @@ ExpressionThresholdControl* BrainSceneRenderer::currentThresholdControl() {
     return cachedControl_;
 }
 
-void BrainSceneRenderer::validateSelectedCell() {
-    const ExpressionCell* cell = model_.selectedCell();
-    const GeneExpression* gene = model_.selectedCellGene();
-    if (cell && (!gene || !gene->isVisible() || !isCellShown(model_, tables_, *cell)))
-        model_.selectCell(nullptr, nullptr, true);
-}
-
 void BrainSceneRenderer::syncOrientation() {
     trackball_.setOrientation(model_.rotation());
     display_.requestRedraw();
@@ -511,6 +507,8 @@ void BrainSceneRenderer::hideImage() {
 
 // ---- events ----
 
+// A selected cell that a threshold, colour mode or visibility change hides is dropped by the model itself,
+// announced after the change: the reactions here only read it.
 void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t argument) {
     switch (static_cast<ModelEvent>(event)) {
     case ModelEvent::GeneAdded: addGene(argument); break;
@@ -518,7 +516,6 @@ void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&,
     case ModelEvent::GeneColourModeChanged:
         for (auto& renderer : expression_)
             renderer->checkColourMode(false);
-        validateSelectedCell();
         display_.requestRedraw();
         break;
     case ModelEvent::RotationChanged:
@@ -526,14 +523,7 @@ void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&,
         display_.requestRedraw();
         break;
     case ModelEvent::ClippingPlaneChanged:
-    case ModelEvent::ThresholdChanged:
-        rebuildExpression();
-        if (event == static_cast<std::int32_t>(ModelEvent::ThresholdChanged)) validateSelectedCell();
-        break;
-    case ModelEvent::GeneVisibilityChanged:
-        validateSelectedCell();
-        display_.requestRedraw();
-        break;
+    case ModelEvent::ThresholdChanged: rebuildExpression(); break;
     case ModelEvent::SelectionChanged:
         updateSelectionInfo();
         display_.requestRedraw();

@@ -81,8 +81,10 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     // ToolOwner
     void spin(bool on) override;
     void pan(int dx, int dy) override;
-    void rebuildExpression() override;
     BrainExpressionModel& model() override { return model_; }
+
+    // Marks every gene's display lists for rebuilding and asks for a redraw.
+    void rebuildExpression();
 
     // The full-scale volumes are loaded now (on the interface thread, after the loading thread ended):
     // section planes and the plane tool can use them.
@@ -130,7 +132,6 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     void drawOverlays();
     void updateSelectionInfo();
     void syncOrientation();
-    void validateSelectedCell();
     void addGene(int index);
     void removeGene(int index);
 

@@ -21,6 +21,7 @@
 #include "expression/BrainExpressionModel.h"
 #include "expression/ExpressionCell.h"
 #include "expression/GeneExpression.h"
+#include "expression/ModelRecorder.h"
 #include "images/TiledImage.h"
 #include "preferences/MemorySettingsStore.h"
 #include "preferences/UserPreferences.h"
@@ -539,6 +540,52 @@ TEST_F(MainWindowTest, TheGeneListFollowsTheModelAndItsSwatchAndBoxAct) {
     EXPECT_EQ(model.geneAt(0).symbol(), "Calb1");
     EXPECT_EQ(list.count(), 1);
     EXPECT_EQ(list.item(0)->text(), "Calb1");
+}
+
+// The model settles what follows from a change itself (the current gene, a selected cell that stops
+// being drawn), after the change: a listener registered after the scene and the view hears every cause
+// before its consequence, and the rows follow without writing to the model.
+TEST_F(MainWindowTest, ListenersHearEachChangeBeforeWhatFollowsFromIt) {
+    auto frame = makeFrame();
+    BrainExpressionModel& model = document.detailModel();
+    GeneListWidget& list = frame->view().geneList();
+    test::ModelRecorder later;
+    model.addListener(&later);
+    using test::ModelRecorder;
+    using Events = std::vector<ModelRecorder::Event>;
+    const auto current = ModelRecorder::of(ModelEvent::CurrentGeneChanged);
+    const auto selection = ModelRecorder::of(ModelEvent::SelectionChanged);
+
+    addGene("Gad1");
+    addGene("Calb1");
+    EXPECT_EQ(later.events, (Events{ModelRecorder::of(ModelEvent::GeneAdded, 0), current,
+                                    ModelRecorder::of(ModelEvent::GeneAdded, 1), current}));
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{1});
+    EXPECT_EQ(model.currentGene(), &model.geneAt(1));
+
+    ExpressionCell cell;
+    cell.gridId = 1;
+    cell.structure = &structure("CTX");
+    cell.level = 100.0f;
+    cell.expressors = 10;
+    cell.x = 60.0f;
+    cell.y = 40.0f;
+    cell.z = 50.0f;
+    later.events.clear();
+    model.selectCell(&model.geneAt(0), &cell, true);
+    EXPECT_EQ(later.events, (Events{selection, current}));
+    EXPECT_EQ(list.selectedRows(), std::vector<int>{0});
+    EXPECT_FALSE(frame->view().scene().selectionText().empty());
+
+    // A threshold above the cell's level: the scene hears it like everyone else and leaves the
+    // selection to the model, which drops it once all have heard.
+    later.events.clear();
+    model.setLevelThreshold(200.0f, -1.0f, true);
+    EXPECT_EQ(later.events, (Events{ModelRecorder::of(ModelEvent::ThresholdChanged), selection}));
+    EXPECT_EQ(model.selectedCell(), nullptr);
+    EXPECT_TRUE(frame->view().scene().selectionText().empty());
+    EXPECT_EQ(model.currentGene(), &model.geneAt(0)) << "no cell: the current gene stays";
+    model.removeListener(&later);
 }
 
 TEST_F(MainWindowTest, CopyPutsTheTreeItemOrTheGeneTableOnTheClipboard) {

@@ -13,12 +13,20 @@
 
 namespace volumira::test {
 
-class RecordingOwner : public ToolOwner {
+// Rebuilds its expression, as the scene does, when the model announces a new clipping box.
+class RecordingOwner : public ToolOwner, public BrainExpressionModelListener {
   public:
+    RecordingOwner() { testModel.addListener(this); }
+    ~RecordingOwner() override { testModel.removeListener(this); }
+    RecordingOwner(const RecordingOwner&) = delete;
+    RecordingOwner& operator=(const RecordingOwner&) = delete;
+
     void spin(bool on) override { spins.push_back(on); }
     void pan(int dx, int dy) override { pans.push_back({dx, dy}); }
-    void rebuildExpression() override { ++rebuilds; }
     BrainExpressionModel& model() override { return testModel; }
+    void modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t) override {
+        if (event == static_cast<std::int32_t>(ModelEvent::ClippingPlaneChanged)) ++rebuilds;
+    }
 
     TestModel testModel;
     std::vector<bool> spins;

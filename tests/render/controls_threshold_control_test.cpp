@@ -1,3 +1,4 @@
+#include "expression/ModelRecorder.h"
 #include "expression/TestModel.h"
 #include "render/ExpressionFixture.h"
 #include "render/ExpressionThresholdControl.h"
@@ -69,6 +70,28 @@ TEST(ThresholdControlTest, MovingTheWholeWindowKeepsItsSize) {
     const ThresholdRanges r = c.ranges();
     EXPECT_NEAR(r.minLevel, 30 + 35.0f / 150 * 230, 1e-3);
     EXPECT_NEAR(r.maxCount, 97.0f / 145 * 35, 1e-4);
+}
+
+// Each step of a drag that moves the whole window changes both ranges and is announced once, so the
+// expression is rebuilt once per step; a release where the last step left the window changes nothing.
+TEST(ThresholdControlTest, AStepThatMovesBothRangesIsOneChange) {
+    Control c;
+    c.model.setLevelThreshold(99.0f, 168.0f, false);
+    c.model.setExpressorThreshold(7.0f, 21.0f, false);
+    test::ModelRecorder recorder;
+    c.model.addListener(&recorder);
+    const auto threshold = test::ModelRecorder::of(ModelEvent::ThresholdChanged);
+    ASSERT_TRUE(c.control.mouseDown(0, 700, windowY(90), 0, 0));
+    const ThresholdRanges before = c.ranges();
+    c.control.mouseMove(710, windowY(80), 0, 0);
+    const ThresholdRanges after = c.ranges();
+    EXPECT_NE(after.minLevel, before.minLevel);
+    EXPECT_NE(after.minCount, before.minCount);
+    EXPECT_EQ(recorder.events, std::vector<test::ModelRecorder::Event>{threshold});
+    c.control.mouseMove(720, windowY(70), 0, 0);
+    c.control.mouseUp(0, 720, windowY(70), 0, 0);
+    EXPECT_EQ(recorder.events, (std::vector<test::ModelRecorder::Event>{threshold, threshold}));
+    c.model.removeListener(&recorder);
 }
 
 TEST(ThresholdControlTest, PressesOutsideThePlotAreNotTaken) {

@@ -3,6 +3,7 @@
 
 #include "GLTestContext.h"
 #include "RenderTestSupport.h"
+#include "expression/ModelRecorder.h"
 #include "io/Image3d.h"
 #include "render/MovePlaneMouseTool.h"
 
@@ -172,6 +173,31 @@ TEST_F(MovePlaneTest, ClipFaceDragIsInteractiveUntilRelease) {
     EXPECT_FALSE(tool.mouseUp(0, 10, 30, 0, 20));
     EXPECT_FALSE(model().auxiliaryFlag());
     EXPECT_EQ(owner.rebuilds, 1);
+}
+
+// The steps of a clipping drag move the face unannounced; its end, by release or by the loss of the
+// mouse, tells every listener of the face's axis once.
+TEST_F(MovePlaneTest, AClippingDragIsAnnouncedOnceWhenItEnds) {
+    for (bool released : {true, false}) {
+        SCOPED_TRACE(released ? "released" : "mouse lost");
+        test::ModelRecorder recorder;
+        model().addListener(&recorder);
+        tool.selectClipFace(1, false);
+        const float start = model().clippingPlane(1, false);
+        tool.mouseDown(0, 10, 10, 0, 0);
+        tool.mouseMove(10, 20, 0, 10);
+        tool.mouseMove(10, 30, 0, 20);
+        EXPECT_NEAR(model().clippingPlane(1, false), start - 2.0f, 1e-4f);
+        EXPECT_TRUE(recorder.events.empty());
+        if (released)
+            tool.mouseUp(0, 10, 30, 0, 30);
+        else
+            tool.mouseCaptureLost();
+        EXPECT_EQ(recorder.events, (std::vector<test::ModelRecorder::Event>{
+                                       test::ModelRecorder::of(ModelEvent::ClippingPlaneChanged, 1)}));
+        EXPECT_FALSE(model().auxiliaryFlag());
+        model().removeListener(&recorder);
+    }
 }
 
 } // namespace
