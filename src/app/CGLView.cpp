@@ -109,7 +109,13 @@ CGLView::~CGLView() {
     if (cursorShapeHandler() == this) setCursorShapeHandler(nullptr);
     preferences_.removeListener(this);
     timer_.stop();
+    // The context outlives this part of the view: the toolkit deletes it after, when nothing of the view
+    // but the widget is left to hear of it.
+    QObject::disconnect(contextGoing_);
+    releaseGLObjects();
 }
+
+void CGLView::releaseGLObjects() { objects_.releaseAll(); }
 
 bool CGLView::checkDisplay() {
     // A probe with the view's own format: it tells why when the view got no usable context, where the
@@ -129,9 +135,14 @@ void CGLView::installPage(GLInteractiveRenderer* page) {
 
 void CGLView::initializeGL() {
     frameCurrent_ = false;
+    QObject::disconnect(contextGoing_);
+    contextGoing_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGLObjects(); });
     // The widget draws into a framebuffer with the chosen sample count; its context's format has none.
     if (format().samples() > 1) glEnable(GL_MULTISAMPLE);
+    // A context made anew (the view moved to another window) has none of the renderer's state yet.
+    const bool madeAgain = contextReady_;
     contextReady_ = true;
+    if (madeAgain && router_.renderer()) router_.setRenderer(router_.renderer());
     if (pendingPage_) {
         GLInteractiveRenderer* page = pendingPage_;
         pendingPage_ = nullptr;
@@ -180,6 +191,10 @@ bool CGLView::makeCurrent() {
     if (!context()) return false;
     QOpenGLWidget::makeCurrent();
     return QOpenGLContext::currentContext() == context();
+}
+
+bool CGLView::isCurrent() const {
+    return context() && QOpenGLContext::currentContext() == context();
 }
 
 GLDisplay::ContextRestorer CGLView::currentContextRestorer() {

@@ -4,6 +4,7 @@
 #include "preferences/UserPreferences.h"
 #include "render/CursorShape.h"
 #include "render/GLDisplay.h"
+#include "render/GLHandles.h"
 #include "render/GLRenderer.h"
 #include "render/ViewEventRouter.h"
 
@@ -19,8 +20,10 @@ class TimerListener;
 
 // The window one document's pictures are drawn in. It owns the GL context and hands paint, size,
 // mouse, key and timer events to one installed renderer and listeners, none of which it owns. Every
-// one of those calls runs with its context current (GLDisplay::ContextGrab); so must the destruction
-// of the renderers' GL objects. It shows the pointer shapes the renderers ask for.
+// one of those calls runs with its context current (GLDisplay::ContextGrab). The GL objects made in its
+// context (their handles) are freed there when that context goes: when the view goes, or when the
+// toolkit drops the context (the view moved to another window), after which the renderers make them
+// again in the new one. It shows the pointer shapes the renderers ask for.
 class CGLView : public QOpenGLWidget,
                 public GLDisplay,
                 public UserPreferencesListener,
@@ -58,6 +61,7 @@ class CGLView : public QOpenGLWidget,
     void requestRedraw() override;
     void swapBuffers() override;
     bool makeCurrent() override;
+    bool isCurrent() const override;
     void setVerticalSync(bool on) override;
     void setMouseMoveEvents(bool on) override;
     int width() const override { return router_.width(); }
@@ -67,6 +71,8 @@ class CGLView : public QOpenGLWidget,
     void startTimer(int intervalMs, TimerListener* listener) override;
     void stopTimer() override;
     std::unique_ptr<GLTextBox> createTextBox(int width, int lines, bool smallFont, int alignment) override;
+    // The GL objects alive in the view's context.
+    GLContextObjects& objects() { return objects_; }
 
     void preferencesChanged(int code) override;
 
@@ -91,6 +97,8 @@ class CGLView : public QOpenGLWidget,
 
   private:
     void applyCursorShape(CursorShape shape) override;
+    // Frees the GL objects of the context, which is about to go (the toolkit's hellogl2 pattern).
+    void releaseGLObjects();
 
     // ViewHost
     void takeFocus() override;
@@ -116,6 +124,8 @@ class CGLView : public QOpenGLWidget,
     bool frameCurrent_ = false;
     bool showDiagnostic_ = false;
     DisplayFacts facts_;
+    GLContextObjects objects_{*this};
+    QMetaObject::Connection contextGoing_;
 };
 
 } // namespace volumira

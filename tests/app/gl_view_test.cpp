@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QOpenGLContext>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -42,7 +43,7 @@ struct Deletion {
     QOpenGLContext* context;
     std::vector<GLuint> names;
 };
-std::vector<Deletion> bufferDeletions, textureDeletions;
+std::vector<Deletion> bufferDeletions, textureDeletions, listDeletions;
 
 template <typename Function> Function nextDefinition(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
@@ -60,6 +61,15 @@ extern "C" void glDeleteTextures(GLsizei n, const GLuint* names) {
     textureDeletions.push_back({QOpenGLContext::currentContext(), std::vector<GLuint>(names, names + n)});
     static const auto next = nextDefinition<void (*)(GLsizei, const GLuint*)>("glDeleteTextures");
     next(n, names);
+}
+
+extern "C" void glDeleteLists(GLuint list, GLsizei range) {
+    std::vector<GLuint> names;
+    for (GLsizei i = 0; i < range; ++i)
+        names.push_back(list + static_cast<GLuint>(i));
+    listDeletions.push_back({QOpenGLContext::currentContext(), names});
+    static const auto next = nextDefinition<void (*)(GLuint, GLsizei)>("glDeleteLists");
+    next(list, range);
 }
 
 namespace volumira {
@@ -398,6 +408,63 @@ TEST_F(GLViewTest, RemovingAGeneDeletesItsBuffersAndTexturesInTheViewsContext) {
     view->doneCurrent();
     paintAndWait();
     EXPECT_TRUE(prompt.errors.empty());
+}
+
+TEST_F(GLViewTest, TheViewsContextGoingFreesItsObjectsThereAndTheSceneIsDrawnAgainInTheNext) {
+    model.addGene(middleGene(atlas));
+    model.setCurrentGene(&model.geneAt(0), true);
+    model.setThresholdControlsShown(true, true);
+    paintAndWait();
+    const QImage before = view->grabFramebuffer();
+    QOpenGLContext* const first = view->context();
+    bufferDeletions.clear();
+    textureDeletions.clear();
+    listDeletions.clear();
+
+    // Moved into another window, the view loses its context while the scene and the strip stay.
+    QSignalSpy going(first, &QOpenGLContext::aboutToBeDestroyed);
+    QWidget window;
+    window.resize(800, 600);
+    view->setParent(&window);
+    const auto backOut = qScopeGuard([&] { view->setParent(nullptr); });
+    ASSERT_EQ(going.count(), 1);
+    ASSERT_FALSE(bufferDeletions.empty()) << "the gene's expressors";
+    ASSERT_FALSE(textureDeletions.empty()) << "its threshold plot, the text boxes";
+    ASSERT_FALSE(listDeletions.empty()) << "the structure surfaces";
+    for (const auto* deletions : {&bufferDeletions, &textureDeletions, &listDeletions})
+        for (const Deletion& d : *deletions)
+            EXPECT_EQ(d.context, first) << d.names.size() << " names deleted without their context";
+
+    // In the new window the view has a new context: the scene makes its objects and its state again and
+    // draws the same picture.
+    bufferDeletions.clear();
+    textureDeletions.clear();
+    listDeletions.clear();
+    QSignalSpy swapped(view.get(), &QOpenGLWidget::frameSwapped);
+    view->show();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(swapped.count() > 0 || swapped.wait(10000));
+    QOpenGLContext* const second = view->context();
+    ASSERT_NE(second, nullptr);
+    const QImage after = view->grabFramebuffer();
+    int lit = 0;
+    for (int y = 0; y < after.height(); y += 4)
+        for (int x = 0; x < after.width(); x += 4)
+            lit += (after.pixel(x, y) & 0xFFFFFF) != 0;
+    EXPECT_GT(lit, 100);
+    EXPECT_TRUE(after == before) << "the view shows another picture";
+    // Nothing of the first context is deleted a second time, in this context or in none.
+    EXPECT_TRUE(bufferDeletions.empty() && textureDeletions.empty() && listDeletions.empty());
+
+    // What the scene made in the new context goes in it.
+    view->installPage(nullptr);
+    scene.reset();
+    tabs.reset();
+    ASSERT_FALSE(listDeletions.empty());
+    for (const auto* deletions : {&bufferDeletions, &textureDeletions, &listDeletions})
+        for (const Deletion& d : *deletions)
+            EXPECT_EQ(d.context, second) << d.names.size() << " names deleted without their context";
 }
 
 TEST_F(GLViewTest, HoveringTheThresholdControlShowsItsPointerShapes) {
