@@ -165,8 +165,8 @@ void BM_WriteXprFloor(benchmark::State& state) {
 
 class CountingListener : public BrainExpressionModelListener {
   public:
-    void modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t argument) override {
-        total += event + argument;
+    void modelChanged(ModelEvent event, BrainExpressionModel&, std::int32_t argument) override {
+        total += static_cast<std::int32_t>(event) + argument;
     }
     long total = 0;
 };

@@ -245,8 +245,8 @@ void CVolumiraView::stateChanged() {
     if (onStateChanged) onStateChanged();
 }
 
-void CVolumiraView::modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) {
-    switch (static_cast<ModelEvent>(event)) {
+void CVolumiraView::modelChanged(ModelEvent event, BrainExpressionModel& model, std::int32_t argument) {
+    switch (event) {
     case ModelEvent::ExpressionStructuresChanged:
     case ModelEvent::ShownStructuresChanged: invalidateCheckColumns(); break;
     case ModelEvent::GeneAdded:

@@ -83,7 +83,7 @@ class CVolumiraView : public QWidget, public BrainExpressionModelListener, publi
     // Something the commands' rules look at may have changed.
     std::function<void()> onStateChanged;
 
-    void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) override;
+    void modelChanged(ModelEvent event, BrainExpressionModel& model, std::int32_t argument) override;
     void tabDeselected(int index, void* data) override;
     void tabSelected(int index, void* data) override;
     void tabClosed(int index, void* data) override;

@@ -18,10 +18,6 @@ namespace {
 // One counter for the whole process, so genes in different documents still get distinct colours.
 int nextPaletteColour = 0;
 
-constexpr std::int32_t code(ModelEvent event) {
-    return static_cast<std::int32_t>(event);
-}
-
 } // namespace
 
 const std::array<std::array<float, 3>, BrainExpressionModel::kPaletteSize> BrainExpressionModel::kGenePalette{
@@ -450,7 +446,7 @@ void BrainExpressionModel::notify(ModelEvent event, std::int32_t argument) {
     const std::size_t count = listeners_.size();
     for (std::size_t i = 0; i < count; ++i)
         if (BrainExpressionModelListener* listener = listeners_[i])
-            listener->modelChanged(code(event), *this, argument);
+            listener->modelChanged(event, *this, argument);
 }
 
 void BrainExpressionModel::resetViewState() {

@@ -38,7 +38,7 @@ enum class ModelEvent : std::int32_t {
 class BrainExpressionModelListener {
   public:
     virtual ~BrainExpressionModelListener() = default;
-    virtual void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) = 0;
+    virtual void modelChanged(ModelEvent event, BrainExpressionModel& model, std::int32_t argument) = 0;
 };
 
 } // namespace volumira

@@ -509,8 +509,8 @@ void BrainSceneRenderer::hideImage() {
 
 // A selected cell that a threshold, colour mode or visibility change hides is dropped by the model itself,
 // announced after the change: the reactions here only read it.
-void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t argument) {
-    switch (static_cast<ModelEvent>(event)) {
+void BrainSceneRenderer::modelChanged(ModelEvent event, BrainExpressionModel&, std::int32_t argument) {
+    switch (event) {
     case ModelEvent::GeneAdded: addGene(argument); break;
     case ModelEvent::GeneRemoving: removeGene(argument); break;
     case ModelEvent::GeneColourModeChanged:
@@ -553,7 +553,8 @@ void BrainSceneRenderer::modelChanged(std::int32_t event, BrainExpressionModel&,
         display_.requestRedraw();
         break;
     default:
-        if (event >= 1 && event <= 24) display_.requestRedraw();
+        if (event >= ModelEvent::ExpressionStructuresChanged && event <= ModelEvent::ImagePanelModeChanged)
+            display_.requestRedraw();
     }
 }
 

@@ -74,7 +74,7 @@ class BrainSceneRenderer : public GLInteractiveRenderer,
     bool keyChar(char32_t character, int modifiers, std::uint32_t time) override;
     bool keySpecial(int code, int modifiers, std::uint32_t time) override;
 
-    void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) override;
+    void modelChanged(ModelEvent event, BrainExpressionModel& model, std::int32_t argument) override;
     void timerTick() override;
     void preferencesChanged(int code) override;
 

@@ -240,8 +240,8 @@ void BrainThumbnailRenderer::refreshButtons() {
     }
 }
 
-void BrainThumbnailRenderer::modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t) {
-    if (event == static_cast<std::int32_t>(ModelEvent::ExpressionStructuresChanged)) display_.requestRedraw();
+void BrainThumbnailRenderer::modelChanged(ModelEvent event, BrainExpressionModel&, std::int32_t) {
+    if (event == ModelEvent::ExpressionStructuresChanged) display_.requestRedraw();
 }
 
 // ---- input ----

@@ -67,7 +67,7 @@ class BrainThumbnailRenderer : public GLInteractiveRenderer,
 
     void pageChanged() override;
     void slotChanged(int slot, SlotChange change) override;
-    void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) override;
+    void modelChanged(ModelEvent event, BrainExpressionModel& model, std::int32_t argument) override;
     void timerTick() override;
 
     virtual void setAnimating(bool on);

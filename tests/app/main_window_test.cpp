@@ -841,8 +841,8 @@ TEST_F(MainWindowTest, SlidersSetTheModelWithoutEchoingItsEvents) {
 
     // A listener that answers a zoom with another zoom does not pull the slider back while it moves.
     struct Echo : BrainExpressionModelListener {
-        void modelChanged(std::int32_t event, BrainExpressionModel& m, std::int32_t) override {
-            if (event == static_cast<int>(ModelEvent::ZoomChanged) && m.zoom() == 120.0f) m.setZoom(60.0f, true);
+        void modelChanged(ModelEvent event, BrainExpressionModel& m, std::int32_t) override {
+            if (event == ModelEvent::ZoomChanged && m.zoom() == 120.0f) m.setZoom(60.0f, true);
         }
     } echo;
     model.addListener(&echo);

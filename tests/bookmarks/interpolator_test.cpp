@@ -99,8 +99,8 @@ TEST(BookmarkInterpolator, LandsExactlyOnTheTargetAtTheEnd) {
 // Counts the section moves the model announces.
 struct SectionMoves : BrainExpressionModelListener {
     int count = 0;
-    void modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t) override {
-        if (event == static_cast<std::int32_t>(ModelEvent::SectionMoved)) ++count;
+    void modelChanged(ModelEvent event, BrainExpressionModel&, std::int32_t) override {
+        if (event == ModelEvent::SectionMoved) ++count;
     }
 };
 

@@ -14,10 +14,11 @@ class ModelRecorder : public BrainExpressionModelListener {
   public:
     using Event = std::pair<std::int32_t, std::int32_t>;
 
-    void modelChanged(std::int32_t event, BrainExpressionModel& model, std::int32_t argument) override {
-        events.emplace_back(event, argument);
+    void modelChanged(ModelEvent event, BrainExpressionModel& model, std::int32_t argument) override {
+        const auto code = static_cast<std::int32_t>(event);
+        events.emplace_back(code, argument);
         lastModel = &model;
-        if (onEvent) onEvent(event);
+        if (onEvent) onEvent(code);
     }
 
     static Event of(ModelEvent event, std::int32_t argument = 0) {

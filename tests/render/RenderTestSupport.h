@@ -24,8 +24,8 @@ class RecordingOwner : public ToolOwner, public BrainExpressionModelListener {
     void spin(bool on) override { spins.push_back(on); }
     void pan(int dx, int dy) override { pans.push_back({dx, dy}); }
     BrainExpressionModel& model() override { return testModel; }
-    void modelChanged(std::int32_t event, BrainExpressionModel&, std::int32_t) override {
-        if (event == static_cast<std::int32_t>(ModelEvent::ClippingPlaneChanged)) ++rebuilds;
+    void modelChanged(ModelEvent event, BrainExpressionModel&, std::int32_t) override {
+        if (event == ModelEvent::ClippingPlaneChanged) ++rebuilds;
     }
 
     TestModel testModel;
